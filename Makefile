@@ -1,0 +1,26 @@
+# The commands of Vexo View: `make run` and `make test` set everything up on a
+# fresh Debian 12 machine; `make bench` prints the performance figures.
+
+BUILD_DIR ?= build
+BUILD_TYPE ?= RelWithDebInfo
+
+.PHONY: run test bench build setup clean
+
+setup:
+	@scripts/setup-debian.sh
+
+build: setup
+	@cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=$(BUILD_TYPE) >/dev/null
+	@cmake --build $(BUILD_DIR)
+
+run: build
+	@scripts/run-app.sh $(BUILD_DIR)/app/vexoview
+
+test: build
+	@cd $(BUILD_DIR) && QT_QPA_PLATFORM=offscreen ctest --output-on-failure -j$$(nproc)
+
+bench: build
+	@QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/vexo_bench
+
+clean:
+	rm -rf $(BUILD_DIR) build-sanitize

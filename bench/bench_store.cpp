@@ -1,0 +1,121 @@
+#include "Bench.h"
+
+#include "capture/FrameStore.h"
+
+#include <memory>
+
+namespace {
+
+constexpr std::uint32_t FrameCount = CVEXODoc::CaptureLimit;
+
+class IdleRow : public FrameRow {
+public:
+    void PlaceFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, const std::string &,
+                    const std::string &) override
+    { }
+    void UpdateFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, const std::string &,
+                     const std::string &, std::int32_t) override
+    { }
+};
+
+class IdleRowFactory : public RowFactory {
+public:
+    std::unique_ptr<FrameRow> createRow(const RowRect &, RowParent *) override
+    {
+        return std::make_unique<IdleRow>();
+    }
+};
+
+// A plausible bus: a few dozen identifiers, mostly eight-byte data frames,
+// some transmitted, some remote.
+CAN_Frame busFrame(std::uint32_t n)
+{
+    CAN_Frame frame;
+    frame.type = 0x04;
+    if (n % 7 == 0)
+        frame.type |= 0x10;
+    if (n % 29 == 0)
+        frame.type |= 0x01;
+    if (n % 3 == 0)
+        frame.type |= 0x02;
+    frame.id = 0x100 + (n * 37) % 48;
+    frame.dlc = 8;
+    for (int i = 0; i < 8; ++i)
+        frame.data[i] = static_cast<std::uint8_t>(n >> i);
+    frame.timestampHigh = n / 20000;
+    frame.timestampLow = (n % 20000) * 50;
+    return frame;
+}
+
+// Adds frames as the view does when every frame is shown at once: a new row
+// while the page has room, then the page scrolls (index list) or the row of
+// the identifier follows (ID list).
+void addShown(CVEXODoc &doc, std::uint32_t count)
+{
+    for (std::uint32_t n = 0; n < count; ++n) {
+        const auto next = doc.nextRowPosition();
+        const RowRect rect{next.x, next.y, next.x + 850, next.y + 40};
+        const bool roomOnPage = doc.rowCount() < CVEXODoc::PageSize;
+        const int mode = doc.displayMode() == CVEXODoc::IdList || roomOnPage ? CVEXODoc::AddRow
+                                                                             : CVEXODoc::ScrollPage;
+        doc.AddFrame(rect, nullptr, busFrame(n), mode);
+    }
+}
+
+void addFrameThroughput(const char *name, std::uint8_t displayMode)
+{
+    IdleRowFactory rows;
+    std::unique_ptr<CVEXODoc> doc;
+    const double s = bench::medianSeconds(
+        5,
+        [&] {
+            doc = std::make_unique<CVEXODoc>();
+            doc->setRowFactory(&rows);
+            doc->OnNewDocument();
+            doc->SetDisplayMode(displayMode);
+        },
+        [&] { addShown(*doc, FrameCount); });
+    bench::report(name, FrameCount / s, "frames/s");
+}
+
+} // namespace
+
+VEXO_BENCHMARK(addframe_index_list)
+{
+    addFrameThroughput("addframe_index_list", CVEXODoc::IndexList);
+}
+
+VEXO_BENCHMARK(addframe_id_list)
+{
+    addFrameThroughput("addframe_id_list", CVEXODoc::IdList);
+}
+
+VEXO_BENCHMARK(store_bytes_per_frame)
+{
+    IdleRowFactory rows;
+    const std::size_t before = bench::allocatedBytes();
+    {
+        CVEXODoc doc;
+        doc.setRowFactory(&rows);
+        doc.OnNewDocument();
+        addShown(doc, FrameCount);
+        const std::size_t held = bench::allocatedBytes() - before;
+        bench::report("store_bytes_per_frame", static_cast<double>(held) / FrameCount, "bytes");
+    }
+}
+
+VEXO_BENCHMARK(clear_50000)
+{
+    IdleRowFactory rows;
+    CVEXODoc doc;
+    doc.setRowFactory(&rows);
+    doc.OnNewDocument();
+    const double s = bench::medianSeconds(
+        5,
+        [&] {
+            doc.Clear();
+            addShown(doc, FrameCount);
+        },
+        [&] { doc.Clear(); });
+    bench::report("clear_50000", s * 1000.0, "ms");
+}

@@ -1,0 +1,152 @@
+#pragma once
+
+#include "capture/CanFrame.h"
+#include "capture/CanPacket.h"
+#include "capture/StoreInterfaces.h"
+
+#include <cstdint>
+#include <memory>
+#include <unordered_map>
+#include <vector>
+
+// The capture store: every frame in arrival order, the display list the pages
+// are cut from, the latest frame of each identifier, the counters, the page
+// window and the row controls of the shown page.
+//
+// The display and identifier lists hold positions in the arrival list, so they
+// stay valid however far the arrival list grows (a log file may hold more than
+// a live capture's limit).
+class CVEXODoc {
+public:
+    static constexpr int PageSize = 25;
+    static constexpr std::uint32_t CaptureLimit = 50000;
+    static constexpr std::int32_t FirstRowX = 10;
+    static constexpr std::int32_t FirstRowY = 30;
+    static constexpr std::int32_t RowStep = 50;
+    static constexpr std::int32_t RebuiltRowWidth = 800;
+    static constexpr std::int32_t RowHeight = 40;
+    static constexpr int ProgressDivisor = 20; // progress range 0..2500 at the capture limit
+    static constexpr std::uint32_t RefreshThrottle = 50;
+
+    enum UpdateMode : int {
+        AddRow = 0,     // add a new row for the frame
+        ScrollPage = 1, // the page is full: scroll its rows up by one
+        StoreOnly = 2,  // store without touching rows (throttled refresh in ID-list mode)
+    };
+
+    enum DisplayMode : std::uint8_t {
+        IndexList = 1,
+        IdList = 2,
+    };
+
+    enum Direction : int {
+        Next = 1,
+        Previous = 2,
+    };
+
+    enum Edge : int {
+        NoEdge = 0,
+        FirstEdge = 1,
+        LastEdge = 2,
+    };
+
+    struct Position {
+        std::int32_t x = FirstRowX;
+        std::int32_t y = FirstRowY;
+    };
+
+    CVEXODoc();
+    ~CVEXODoc();
+    CVEXODoc(const CVEXODoc &) = delete;
+    CVEXODoc &operator=(const CVEXODoc &) = delete;
+
+    // Wiring to the windows around the store; null leaves that side silent.
+    void setRowFactory(RowFactory *factory);
+    void setMainFrame(MainFrameLink *mainFrame);
+    void setView(ViewLink *view);
+    void SetControlBar(ControlBarLink *controlBar);
+
+    bool OnNewDocument();
+    void AddFrame(const RowRect &rect, RowParent *parent, CAN_Frame frame, int updateMode);
+    void Clear();
+    void DestroyRows();
+    void BuildRows(RowParent *parent);
+    void RefreshPage(RowParent *parent);
+    void RebuildDisplayList();
+    bool NextPage(RowParent *parent);
+    bool PreviousPage(RowParent *parent);
+    std::int32_t FindIdentifier(std::uint32_t id) const;
+    CAN_Packet FindByNumber(std::uint32_t number) const;
+    CAN_Packet FindNeighbour(std::uint32_t number, int direction, int &edge) const;
+    void ReportCounters();
+    void UpdatePageCount();
+    void SetErrorStatus(CAN_ErrorStatus status);
+    void SetDisplayMode(std::uint8_t mode);
+
+    // Accessors.
+    std::uint32_t frameCount() const { return m_frameCount; }
+    int rowCount() const { return static_cast<int>(m_pageRows.size()); }
+    Position nextRowPosition() const { return m_nextRow; }
+    std::uint8_t displayMode() const { return m_displayMode; }
+    std::int32_t pageStart() const { return m_pageStart; }
+    std::int32_t pageEnd() const { return m_pageEnd; }
+    std::int32_t pageCount() const { return m_pageCount; }
+    std::size_t displaySize() const { return m_displayList.size(); }
+    CAN_Packet displayEntry(std::size_t i) const { return m_arrival[m_displayList[i]]; }
+    std::size_t identifierCount() const { return m_identifierList.size(); }
+    CAN_Packet identifierEntry(std::size_t i) const { return m_arrival[m_identifierList[i]]; }
+    std::size_t excludedCount() const { return m_excludedIds.size(); }
+    CAN_Packet_ID excludedEntry(std::size_t i) const { return m_excludedIds[i]; }
+    std::uint32_t txCount() const { return m_txCount; }
+    std::uint32_t rxCount() const { return m_rxCount; }
+    const CAN_ErrorStatus &errorStatus() const { return m_errorStatus; }
+
+    // Resets the control bar's page field to "1".
+    void ResetPageField();
+    // Used by the control bar's Clear.
+    void ResetCounters();
+    void SetPageCount(std::int32_t count);
+    // Used at every connect.
+    void ResetErrorStatus();
+
+private:
+    void appendRow(const RowRect &rect, RowParent *parent, std::uint32_t arrivalIndex);
+    void updateRow(std::size_t row, std::uint32_t arrivalIndex, std::int32_t xOrigin);
+    void addToIndexList(const RowRect &rect, RowParent *parent, std::uint32_t index,
+                        std::int32_t pos, int updateMode);
+    void addToIdList(const RowRect &rect, RowParent *parent, std::uint32_t index, std::int32_t pos,
+                     int updateMode);
+    std::int32_t displayPositionOfIdentifier(std::int32_t pos, std::uint32_t id);
+    std::int32_t rowShowingIdentifier(std::int32_t pos, std::uint32_t id) const;
+    // Marks the display list as changed by something other than a live frame.
+    void displayListReplaced() { m_identifierDisplayKnown = false; }
+    void setLinkFlag(std::uint8_t mask, bool on);
+    void clearLists();
+    void reserveCapacities();
+
+    RowFactory *m_rowFactory = nullptr;
+    MainFrameLink *m_mainFrame = nullptr;
+    ViewLink *m_view = nullptr;
+
+    std::vector<std::unique_ptr<FrameRow>> m_pageRows;
+    std::vector<std::uint32_t> m_rowFrames; // arrival position each page row shows
+    std::vector<CAN_Packet> m_arrival;
+    std::vector<std::uint32_t> m_displayList;
+    std::vector<std::uint32_t> m_identifierList;
+    std::unordered_map<std::uint32_t, std::int32_t> m_identifierPositions;
+    // Display-list position that shows each identifier-list entry (-1: none),
+    // rebuilt lazily after the display list was replaced as a whole.
+    std::vector<std::int32_t> m_identifierDisplay;
+    bool m_identifierDisplayKnown = true;
+    std::vector<CAN_Packet_ID> m_excludedIds;
+    Position m_nextRow;
+    std::uint32_t m_frameCount = 0;
+    std::uint32_t m_rxCount = 0;
+    std::uint32_t m_txCount = 0;
+    ControlBarLink *m_controlBar = nullptr;
+    std::int32_t m_pageStart = 0;
+    std::int32_t m_pageEnd = 0;
+    std::int32_t m_pageCount = 1;
+    CAN_ErrorStatus m_errorStatus;
+    std::uint8_t m_displayMode = IndexList;
+};

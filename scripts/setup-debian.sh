@@ -1,0 +1,38 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Vexo View needs to build, test and run.
+# Quiet and quick when everything is already there.
+set -euo pipefail
+
+packages=(
+  build-essential
+  cmake
+  ninja-build
+  qt6-base-dev
+  qt6-serialbus-dev
+  libqt6serialbus6-bin
+  qt6-qpa-plugins
+  fonts-liberation
+)
+
+missing=()
+for pkg in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null || true)
+  [[ "$status" == "install ok installed" ]] || missing+=("$pkg")
+done
+
+[[ ${#missing[@]} -eq 0 ]] && exit 0
+
+echo "Installing Debian packages: ${missing[*]}"
+if [[ $(id -u) -eq 0 ]]; then
+  sudo=()
+elif command -v sudo >/dev/null; then
+  sudo=(sudo)
+else
+  echo "These packages are missing and sudo is not available: ${missing[*]}" >&2
+  echo "Install them as root with: apt-get install ${missing[*]}" >&2
+  exit 1
+fi
+
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -qq
+"${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
