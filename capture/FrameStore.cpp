@@ -403,6 +403,12 @@ void CVEXODoc::SetDisplayMode(std::uint8_t mode)
         m_displayMode = mode;
 }
 
+void CVEXODoc::setPageWindow(std::int32_t start, std::int32_t end)
+{
+    m_pageStart = start;
+    m_pageEnd = end;
+}
+
 void CVEXODoc::ResetPageField()
 {
     if (m_controlBar)

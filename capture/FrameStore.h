@@ -101,6 +101,9 @@ public:
     std::uint32_t rxCount() const { return m_rxCount; }
     const CAN_ErrorStatus &errorStatus() const { return m_errorStatus; }
 
+    // Moves the page window to display-list positions [start, end); the next
+    // BuildRows or RefreshPage shows it.
+    void setPageWindow(std::int32_t start, std::int32_t end);
     // Resets the control bar's page field to "1".
     void ResetPageField();
     // Used by the control bar's Clear.
