@@ -2,7 +2,7 @@
 
 #include "capture/CanFrame.h"
 
-#include <cstdio>
+#include <algorithm>
 
 namespace RowLayout {
 
@@ -84,10 +84,16 @@ Rgb directionColour(std::uint8_t type)
 
 std::string identifierText(std::uint8_t type, std::uint32_t id)
 {
-    char text[16];
-    const int length =
-        std::snprintf(text, sizeof text, (type & FrameType::Extended) ? "%08X" : "%04X", id);
-    return {text, static_cast<std::size_t>(length)};
+    // "%04X" for a standard identifier, "%08X" for an extended one.
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    int digits = 1;
+    while (digits < 8 && (id >> (4 * digits)) != 0)
+        ++digits;
+    digits = std::max(digits, (type & FrameType::Extended) ? 8 : 4);
+    std::string text(static_cast<std::size_t>(digits), '0');
+    for (int i = 0; i < digits; ++i)
+        text[static_cast<std::size_t>(digits - 1 - i)] = Digits[(id >> (4 * i)) & 0xF];
+    return text;
 }
 
 std::string numberText(std::int64_t value)
