@@ -279,7 +279,8 @@ void AdapterSession::run()
         if (!m_paused || stopping)
             frames.swap(m_core.frames());
         const auto statuses = m_core.takeStatuses();
-        const bool reportLoss = (m_lostMarked || m_core.isLost()) && !m_lostReported;
+        const bool lostNow = m_lostMarked || m_core.isLost();
+        const bool reportLoss = lostNow && !m_lostReported;
         if (reportLoss)
             m_lostReported = true;
 
@@ -289,7 +290,7 @@ void AdapterSession::run()
             m_listener.errorStatusReady(status);
         for (const auto &frame : frames)
             hints.push(frame, now);
-        if (stopping || reportLoss)
+        if (stopping || lostNow)
             hints.finish(now);
         else
             hints.settle(now);
