@@ -167,11 +167,19 @@ bool AdapterSession::isStarted() const
     return m_started;
 }
 
+void AdapterSession::catchUpLocked()
+{
+    // What was due before this moment happens before the change.
+    if (m_started && m_options.paced && !m_lostMarked)
+        m_core.advanceTo(busNow());
+}
+
 DevStatus AdapterSession::send(const CAN_Frame &frame)
 {
     std::lock_guard guard(m_mutex);
     if (!m_started || m_lostMarked)
         return Refused;
+    catchUpLocked();
     const DevStatus status = m_core.send(frame, busNow());
     wakeLocked();
     return status;
@@ -180,12 +188,14 @@ DevStatus AdapterSession::send(const CAN_Frame &frame)
 DevStatus AdapterSession::setPeriodicFrame(int row, const CAN_Frame &frame)
 {
     std::lock_guard guard(m_mutex);
+    catchUpLocked();
     return m_core.setPeriodicFrame(row, frame);
 }
 
 DevStatus AdapterSession::setPeriod(int row, std::uint16_t periodMs)
 {
     std::lock_guard guard(m_mutex);
+    catchUpLocked();
     const DevStatus status = m_core.setPeriod(row, periodMs, busNow());
     wakeLocked();
     return status;
@@ -196,6 +206,7 @@ DevStatus AdapterSession::enablePeriodic(int row, bool on)
     std::lock_guard guard(m_mutex);
     if (on && (!m_started || m_core.isLost()))
         return Refused;
+    catchUpLocked();
     const DevStatus status = m_core.enablePeriodic(row, on, busNow());
     wakeLocked();
     return status;
@@ -205,6 +216,7 @@ DevStatus AdapterSession::setResponse(bool enable, const CAN_Frame &trigger,
                                       const CAN_Frame &response)
 {
     std::lock_guard guard(m_mutex);
+    catchUpLocked();
     return m_core.setResponse(enable, trigger, response);
 }
 

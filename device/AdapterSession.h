@@ -111,6 +111,7 @@ private:
     void run();
     BusTime busNow() const;
     void wakeLocked();
+    void catchUpLocked();
 
     std::unique_ptr<BusPort> m_port;
     Clock &m_clock;

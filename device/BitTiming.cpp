@@ -88,7 +88,9 @@ bool calculate(std::uint32_t bitsPerSecond, CAN_Timing &timing)
             if (!fieldsValid(t))
                 continue;
             const double errorPpm = std::abs(bitrate(t) - bitsPerSecond) / bitsPerSecond * 1e6;
-            if (errorPpm > TolerancePpm)
+            // Close enough, and read back as the same whole kbit/s.
+            if (errorPpm > TolerancePpm
+                || std::lround(bitrate(t) / 1000.0) != std::lround(bitsPerSecond / 1000.0))
                 continue;
             const double distance = std::abs(samplePoint(t) - 87.5);
             // Smaller error first, then the sample point, then finer quanta;
