@@ -2,6 +2,7 @@
 
 #include "capture/WindowMessages.h"
 #include "device/BitTiming.h"
+#include "device/VirtualAdapters.h"
 
 #include <algorithm>
 #include <cstring>
@@ -381,6 +382,18 @@ void VexoDeviceLibrary::checkDevices()
     std::lock_guard watch(m_watchMutex);
     m_watchNow = true;
     m_watchWake.notify_all();
+}
+
+bool VexoDeviceLibrary::setVirtualAdapterPresent(const std::string &instanceId, bool present)
+{
+    bool found = false;
+    for (const auto &provider : m_providers) {
+        if (auto *virtualAdapters = dynamic_cast<VirtualAdapters *>(provider.get()))
+            found = virtualAdapters->setPresent(instanceId, present) || found;
+    }
+    if (found)
+        checkDevices();
+    return found;
 }
 
 std::vector<std::string> VexoDeviceLibrary::presentIds()

@@ -65,6 +65,10 @@ public:
 
     // Looks for adapters that came or went now instead of at the next watch.
     void checkDevices();
+    // Unplugs or plugs in a built-in virtual adapter, as if by hand: the
+    // watcher then posts its removal or arrival. False for an identifier no
+    // virtual adapter has.
+    bool setVirtualAdapterPresent(const std::string &instanceId, bool present);
 
     // The class of the adapters' device interfaces.
     static const DeviceInterfaceClass InterfaceClass;

@@ -492,10 +492,8 @@ private slots:
         VexoDeviceLibrary::Options options;
         options.dataDirectory = m_data->path().toStdString();
         options.watchInterval = std::chrono::milliseconds(50);
-        auto adapters = std::make_unique<VirtualAdapters>();
-        VirtualAdapters *virtualAdapters = adapters.get();
         std::vector<std::unique_ptr<AdapterProvider>> providers;
-        providers.push_back(std::move(adapters));
+        providers.push_back(std::make_unique<VirtualAdapters>());
         VexoDeviceLibrary library(options, std::move(providers));
         NotificationRecorder recorder;
         library.DevSetNotifyWindow(&recorder);
@@ -508,8 +506,7 @@ private slots:
         library.DevEnablePeriodic(0, 1);
         QVERIFY(waitFor([&] { return recorder.frames().size() >= 3; }));
 
-        virtualAdapters->setPresent(VirtualAdapters::QuietId, false);
-        library.checkDevices();
+        QVERIFY(library.setVirtualAdapterPresent(VirtualAdapters::QuietId, false));
         QVERIFY(waitFor([&] { return !recorder.removals().empty(); }));
         QCOMPARE(QByteArray::fromStdString(recorder.removals().front().substr(26, 9)),
                  QByteArray(VirtualAdapters::QuietId));
@@ -525,8 +522,8 @@ private slots:
         QCOMPARE(count, 2);
         QCOMPARE(int(library.DevClose()), 0);
 
-        virtualAdapters->setPresent(VirtualAdapters::QuietId, true);
-        library.checkDevices();
+        QVERIFY(library.setVirtualAdapterPresent(VirtualAdapters::QuietId, true));
+        QVERIFY(!library.setVirtualAdapterPresent("VCCAN0___", false));
         QVERIFY(waitFor([&] { return !recorder.arrivals().empty(); }));
         QCOMPARE(QByteArray::fromStdString(recorder.arrivals().front().substr(26, 9)),
                  QByteArray(VirtualAdapters::QuietId));

@@ -1,4 +1,5 @@
 #include "device/FaultConfinement.h"
+#include "device/SocketCanErrors.h"
 
 #include <QTest>
 
@@ -77,6 +78,55 @@ private slots:
             fc.receiveSucceeded();
         }
         QCOMPARE(int(fc.status().stuffErrors), 0xFFFF);
+    }
+
+    // Error frames of a real interface feed the same status record.
+    void socketCanErrorFrames_data()
+    {
+        QTest::addColumn<unsigned>("errorClass");
+        QTest::addColumn<QByteArray>("data");
+        QTest::addColumn<int>("lec");
+        QTest::addColumn<int>("mode");
+        QTest::addColumn<int>("tec");
+        QTest::addColumn<int>("rec");
+        QTest::addColumn<int>("counted"); // stuff, form, ack, bit, crc as digits
+        QTest::newRow("stuff error with counters")
+            << 0x208U << QByteArray::fromHex("0000040000000a03") << 1 << 0 << 10 << 3 << 10000;
+        QTest::newRow("CRC error by location")
+            << 0x008U << QByteArray::fromHex("0000000800000000") << 6 << 0 << 0 << 0 << 1;
+        QTest::newRow("bit error, dominant sent")
+            << 0x008U << QByteArray::fromHex("0000080000000000") << 5 << 0 << 0 << 0 << 10;
+        QTest::newRow("no acknowledgement")
+            << 0x020U << QByteArray::fromHex("0000000000000000") << 3 << 0 << 0 << 0 << 100;
+        QTest::newRow("passive") << 0x204U << QByteArray::fromHex("0020000000008000") << 0 << 1
+                                 << 128 << 0 << 0;
+        QTest::newRow("bus off") << 0x040U << QByteArray::fromHex("0000000000000000") << 0 << 4 << 0
+                                 << 0 << 0;
+    }
+    void socketCanErrorFrames()
+    {
+        QFETCH(unsigned, errorClass);
+        QFETCH(QByteArray, data);
+        QFETCH(int, lec);
+        QFETCH(int, mode);
+        QFETCH(int, tec);
+        QFETCH(int, rec);
+        QFETCH(int, counted);
+        std::uint8_t bytes[8] = {};
+        std::copy(data.begin(), data.end(), bytes);
+        CAN_ErrorStatus status;
+        QVERIFY(SocketCanErrors::apply(errorClass, bytes, status));
+        QCOMPARE(int(status.lec), lec);
+        QCOMPARE(int(status.errorMode), mode);
+        QCOMPARE(int(status.tec), tec);
+        QCOMPARE(int(status.rec), rec);
+        QCOMPARE(status.stuffErrors * 10000 + status.formErrors * 1000 + status.ackErrors * 100
+                     + status.bitErrors * 10 + status.crcErrors,
+                 counted);
+        // The same frame again changes the counts but not the counters.
+        const CAN_ErrorStatus once = status;
+        SocketCanErrors::apply(errorClass, bytes, status);
+        QCOMPARE(int(status.tec), int(once.tec));
     }
 };
 
