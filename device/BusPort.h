@@ -1,0 +1,48 @@
+#pragma once
+
+#include "capture/CanFrame.h"
+
+#include <chrono>
+#include <cstdint>
+#include <functional>
+
+// Time on the bus: nanoseconds since the adapter was started.
+using BusTime = std::chrono::nanoseconds;
+inline constexpr BusTime BusTimeNever = BusTime::max();
+
+// What a bus reports to the session that drives it.
+class BusObserver {
+public:
+    virtual ~BusObserver() = default;
+    // A frame completed on the bus at the given time; ownFrame when this
+    // adapter sent it.
+    virtual void frameOnBus(const CAN_Frame &frame, bool ownFrame, BusTime at) = 0;
+    virtual void errorStatusChanged(const CAN_ErrorStatus &status) = 0;
+    // The adapter has gone (unplugged, connection lost).
+    virtual void portLost() = 0;
+};
+
+// One open adapter's connection to its bus: a simulated bus, or a real
+// interface. All calls come from the session's thread.
+class BusPort {
+public:
+    virtual ~BusPort() = default;
+
+    // Fixes the moment bus time 0 stands for.
+    virtual void begin(std::chrono::steady_clock::time_point origin) { (void)origin; }
+    // Queues a frame for sending, at the given bus time at the earliest.
+    virtual void transmit(const CAN_Frame &frame, BusTime at) = 0;
+    // The time of the next thing the bus will do by itself; BusTimeNever when
+    // it reports on its own (and calls the wake function).
+    virtual BusTime nextEventTime() const = 0;
+    // Runs the bus up to the given time, reporting what happened.
+    virtual void advanceTo(BusTime t, BusObserver &observer) = 0;
+    virtual CAN_ErrorStatus errorStatus() const = 0;
+    // Whether the adapter accepts this bit rate for its next start. May be
+    // called from any thread.
+    virtual bool acceptsBitrate(std::uint32_t bitsPerSecond) { return bitsPerSecond > 0; }
+    // Ports that receive on a thread of their own call this when they have
+    // something to report. An empty function ends the calls; once set, no
+    // call of the previous function is still running.
+    virtual void setWakeFunction(std::function<void()> wake) { (void)wake; }
+};

@@ -1,0 +1,33 @@
+#pragma once
+
+#include "device/AdapterProvider.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <map>
+#include <mutex>
+
+// The interfaces that the installed Qt Serial Bus plugins report (SocketCAN,
+// Qt's virtual CAN bus, ...), each as one adapter. All of them share one
+// thread of the library, where their Qt devices live.
+class CanBusAdapters : public AdapterProvider {
+public:
+    // plugins: the plugins to list, in this order; empty: every installed
+    // plugin, SocketCAN and the virtual bus first.
+    explicit CanBusAdapters(QStringList plugins = {});
+
+    std::vector<AdapterDescription> adapters() override;
+    std::unique_ptr<BusPort> open(const AdapterDescription &adapter,
+                                  const AdapterSettings &settings, DevStatus &status) override;
+
+    // The instance identifier of a plugin's interface: two letters for the
+    // plugin, then the interface name (or a hash of a long one), nine
+    // characters in all.
+    static std::string instanceIdFor(const QString &plugin, const QString &interfaceName);
+
+private:
+    QStringList m_plugins;
+    std::mutex m_mutex;
+    std::map<std::string, std::pair<QString, QString>> m_interfaces; // id -> plugin, name
+};

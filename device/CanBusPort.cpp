@@ -1,0 +1,368 @@
+#include "device/CanBusPort.h"
+
+#include "device/SocketCanErrors.h"
+
+#include <QCanBus>
+#include <QCanBusDevice>
+#include <QCanBusFrame>
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QMetaObject>
+#include <QThread>
+#include <QTimer>
+#include <QVariant>
+
+#include <condition_variable>
+
+namespace {
+
+std::mutex g_threadMutex;
+QThread *g_thread = nullptr;
+
+void endCanThread()
+{
+    std::lock_guard guard(g_threadMutex);
+    if (g_thread) {
+        g_thread->quit();
+        g_thread->wait();
+        delete g_thread;
+        g_thread = nullptr;
+    }
+}
+
+// The one thread in which every Qt CAN device of the process lives. Qt's
+// virtual CAN bus keeps its server in the thread that first connects, so
+// that thread has to outlast every adapter: it ends with the application.
+QThread *canThread()
+{
+    std::lock_guard guard(g_threadMutex);
+    if (!g_thread) {
+        g_thread = new QThread;
+        g_thread->setObjectName(QStringLiteral("Vexo CAN"));
+        g_thread->start();
+        qAddPostRoutine(endCanThread);
+    }
+    return g_thread;
+}
+
+CAN_Frame toRecord(const QCanBusFrame &frame)
+{
+    CAN_Frame record;
+    record.type = FrameType::FrameBit;
+    if (frame.hasExtendedFrameFormat())
+        record.type |= FrameType::Extended;
+    if (frame.frameType() == QCanBusFrame::RemoteRequestFrame)
+        record.type |= FrameType::Remote;
+    record.id = frame.frameId();
+    const QByteArray payload = frame.payload();
+    record.dlc = static_cast<std::uint8_t>(payload.size());
+    if (frame.frameType() == QCanBusFrame::DataFrame)
+        std::copy(payload.begin(), payload.end(), record.data);
+    return record;
+}
+
+QCanBusFrame toQt(const CAN_Frame &record)
+{
+    QCanBusFrame frame;
+    frame.setFrameId(record.id);
+    frame.setExtendedFrameFormat((record.type & FrameType::Extended) != 0);
+    if ((record.type & FrameType::Remote) != 0) {
+        frame.setFrameType(QCanBusFrame::RemoteRequestFrame);
+        // A remote frame's payload size is its DLC.
+        frame.setPayload(QByteArray(record.dlc, '\0'));
+    } else {
+        frame.setPayload(
+            QByteArray(reinterpret_cast<const char *>(record.data), std::min<int>(record.dlc, 8)));
+    }
+    return frame;
+}
+
+} // namespace
+
+// Owns the Qt device in the CAN thread and hands what it receives to the port.
+class CanBusWorker : public QObject {
+public:
+    CanBusWorker(CanBusPort *port, const QString &plugin, const QString &interfaceName)
+        : m_port(port), m_plugin(plugin), m_interface(interfaceName)
+    { }
+
+    // In the CAN thread: creates and connects the device. Returns the reason
+    // on failure.
+    QString connectDevice(std::optional<std::uint32_t> bitrate)
+    {
+        QString error;
+        m_device.reset(QCanBus::instance()->createDevice(m_plugin, m_interface, &error));
+        if (!m_device)
+            return error.isEmpty() ? QStringLiteral("no such interface") : error;
+        QCanBusDevice *device = m_device.get();
+
+        m_ownEcho = true;
+        device->setConfigurationParameter(QCanBusDevice::ReceiveOwnKey, QVariant(true));
+        if (device->error() == QCanBusDevice::ConfigurationError)
+            m_ownEcho = false;
+        device->setConfigurationParameter(
+            QCanBusDevice::ErrorFilterKey,
+            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
+        if (bitrate) {
+            // The interface keeps its own rate when it cannot be set.
+            device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(*bitrate));
+        }
+
+        connect(device, &QCanBusDevice::framesReceived, this, &CanBusWorker::readFrames);
+        connect(device, &QCanBusDevice::framesWritten, this, &CanBusWorker::framesWritten);
+        connect(device, &QCanBusDevice::errorOccurred, this, [this](QCanBusDevice::CanBusError e) {
+            if (e == QCanBusDevice::ConnectionError)
+                lost();
+        });
+        if (!device->connectDevice())
+            return device->errorString();
+        if (device->state() != QCanBusDevice::ConnectedState) {
+            // The virtual bus connects over a socket: wait for it.
+            QEventLoop wait;
+            connect(device, &QCanBusDevice::stateChanged, &wait,
+                    [&](QCanBusDevice::CanBusDeviceState s) {
+                        if (s != QCanBusDevice::ConnectingState)
+                            wait.quit();
+                    });
+            QTimer::singleShot(5000, &wait, &QEventLoop::quit);
+            wait.exec();
+            if (device->state() != QCanBusDevice::ConnectedState)
+                return device->errorString().isEmpty() ? QStringLiteral("connection timed out")
+                                                       : device->errorString();
+        }
+        connect(device, &QCanBusDevice::stateChanged, this,
+                [this](QCanBusDevice::CanBusDeviceState s) {
+                    if (s == QCanBusDevice::UnconnectedState && !m_closing)
+                        lost();
+                });
+        return {};
+    }
+
+    void close()
+    {
+        m_closing = true;
+        if (m_device) {
+            m_device->disconnect(this);
+            m_device->disconnectDevice();
+            m_device.reset();
+        }
+    }
+
+    void write(const CAN_Frame &record)
+    {
+        if (!m_device || m_device->state() != QCanBusDevice::ConnectedState)
+            return;
+        if (m_device->writeFrame(toQt(record)) && !m_ownEcho)
+            m_written.push_back(record);
+    }
+
+    bool setBitrate(std::uint32_t bitsPerSecond)
+    {
+        if (!m_device)
+            return false;
+        bool refused = false;
+        const auto watch = connect(m_device.get(), &QCanBusDevice::errorOccurred, this,
+                                   [&](QCanBusDevice::CanBusError e) {
+                                       if (e == QCanBusDevice::ConfigurationError)
+                                           refused = true;
+                                   });
+        m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitsPerSecond));
+        disconnect(watch);
+        return !refused;
+    }
+
+private:
+    void readFrames()
+    {
+        const auto now = std::chrono::steady_clock::now();
+        for (const QCanBusFrame &frame : m_device->readAllFrames()) {
+            CanBusPort::Received event;
+            event.arrival = now;
+            event.seconds = frame.timeStamp().seconds();
+            event.microseconds = frame.timeStamp().microSeconds();
+            if (frame.frameType() == QCanBusFrame::ErrorFrame) {
+                event.kind = CanBusPort::Received::ErrorFrame;
+                event.errorClass = frame.frameId();
+                const QByteArray payload = frame.payload();
+                std::copy_n(payload.begin(), std::min<qsizetype>(payload.size(), 8),
+                            event.frame.data);
+            } else if (frame.frameType() == QCanBusFrame::DataFrame
+                       || frame.frameType() == QCanBusFrame::RemoteRequestFrame) {
+                // A CAN FD frame longer than 8 bytes has no place in the record.
+                if (frame.payload().size() > 8)
+                    continue;
+                event.frame = toRecord(frame);
+                event.own = frame.hasLocalEcho();
+            } else {
+                continue;
+            }
+            m_port->received(event);
+        }
+    }
+
+    void framesWritten(qint64 count)
+    {
+        // Interfaces that do not echo: report the frames they wrote.
+        for (; count > 0 && !m_written.empty(); --count) {
+            CanBusPort::Received event;
+            event.frame = m_written.front();
+            event.own = true;
+            event.arrival = std::chrono::steady_clock::now();
+            m_written.pop_front();
+            m_port->received(event);
+        }
+    }
+
+    void lost()
+    {
+        CanBusPort::Received event;
+        event.kind = CanBusPort::Received::Lost;
+        m_port->received(event);
+    }
+
+    CanBusPort *m_port;
+    QString m_plugin;
+    QString m_interface;
+    std::unique_ptr<QCanBusDevice> m_device;
+    bool m_ownEcho = true;
+    bool m_closing = false;
+    std::deque<CAN_Frame> m_written;
+};
+
+std::unique_ptr<CanBusPort> CanBusPort::open(const QString &plugin, const QString &interfaceName,
+                                             std::optional<std::uint32_t> bitrate, QString *error)
+{
+    if (!QCoreApplication::instance()) {
+        if (error)
+            *error = QStringLiteral("no application");
+        return nullptr;
+    }
+    std::unique_ptr<CanBusPort> port(new CanBusPort);
+    auto *worker = new CanBusWorker(port.get(), plugin, interfaceName);
+    worker->moveToThread(canThread());
+    QString reason;
+    QMetaObject::invokeMethod(
+        worker, [&] { reason = worker->connectDevice(bitrate); }, Qt::BlockingQueuedConnection);
+    port->m_worker = worker;
+    if (!reason.isEmpty()) {
+        if (error)
+            *error = reason;
+        return nullptr; // the destructor closes and deletes the worker
+    }
+    return port;
+}
+
+CanBusPort::~CanBusPort()
+{
+    setWakeFunction({});
+    if (m_worker) {
+        CanBusWorker *worker = m_worker;
+        QMetaObject::invokeMethod(
+            worker,
+            [worker] {
+                worker->close();
+                delete worker;
+            },
+            Qt::BlockingQueuedConnection);
+    }
+}
+
+void CanBusPort::begin(std::chrono::steady_clock::time_point origin)
+{
+    std::lock_guard guard(m_mutex);
+    m_started = true;
+    m_origin = origin;
+    m_wallOrigin = std::chrono::system_clock::now()
+        - std::chrono::duration_cast<std::chrono::system_clock::duration>(
+                       std::chrono::steady_clock::now() - origin);
+    // What came in before the start is not reported.
+    std::erase_if(m_inbox, [](const Received &r) { return r.kind != Received::Lost; });
+}
+
+void CanBusPort::transmit(const CAN_Frame &frame, BusTime)
+{
+    CanBusWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [worker, frame] { worker->write(frame); }, Qt::QueuedConnection);
+}
+
+BusTime CanBusPort::busTimeOf(const Received &event) const
+{
+    // The interface's own time stamp where it is a plausible wall-clock time
+    // (SocketCAN stamps frames in the kernel); the arrival time otherwise.
+    using namespace std::chrono;
+    const auto stamped = system_clock::time_point(duration_cast<system_clock::duration>(
+        seconds(event.seconds) + microseconds(event.microseconds)));
+    const auto arrivalWall =
+        m_wallOrigin + duration_cast<system_clock::duration>(event.arrival - m_origin);
+    const auto difference = stamped > arrivalWall ? stamped - arrivalWall : arrivalWall - stamped;
+    if ((event.seconds != 0 || event.microseconds != 0) && difference < seconds(5))
+        return std::max(BusTime(0), duration_cast<BusTime>(stamped - m_wallOrigin));
+    return std::max(BusTime(0), duration_cast<BusTime>(event.arrival - m_origin));
+}
+
+void CanBusPort::received(const Received &event)
+{
+    {
+        std::lock_guard guard(m_mutex);
+        if (!m_started && event.kind != Received::Lost)
+            return;
+        m_inbox.push_back(event);
+    }
+    std::lock_guard guard(m_wakeMutex);
+    if (m_wake)
+        m_wake();
+}
+
+void CanBusPort::advanceTo(BusTime, BusObserver &observer)
+{
+    std::deque<Received> events;
+    {
+        std::lock_guard guard(m_mutex);
+        events.swap(m_inbox);
+    }
+    for (const Received &event : events) {
+        switch (event.kind) {
+        case Received::Frame:
+            observer.frameOnBus(event.frame, event.own, busTimeOf(event));
+            break;
+        case Received::ErrorFrame: {
+            CAN_ErrorStatus status;
+            bool changed = false;
+            {
+                std::lock_guard guard(m_mutex);
+                changed = SocketCanErrors::apply(event.errorClass, event.frame.data, m_status);
+                status = m_status;
+            }
+            if (changed)
+                observer.errorStatusChanged(status);
+            break;
+        }
+        case Received::Lost:
+            observer.portLost();
+            return;
+        }
+    }
+}
+
+CAN_ErrorStatus CanBusPort::errorStatus() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_status;
+}
+
+bool CanBusPort::acceptsBitrate(std::uint32_t bitsPerSecond)
+{
+    bool accepted = false;
+    CanBusWorker *worker = m_worker;
+    QMetaObject::invokeMethod(
+        worker, [&] { accepted = worker->setBitrate(bitsPerSecond); },
+        Qt::BlockingQueuedConnection);
+    return accepted;
+}
+
+void CanBusPort::setWakeFunction(std::function<void()> wake)
+{
+    std::lock_guard guard(m_wakeMutex);
+    m_wake = std::move(wake);
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "device/BusPort.h"
+
+#include <QString>
+
+#include <chrono>
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+
+class CanBusWorker;
+
+// A Qt Serial Bus interface as an adapter's bus. The device itself lives in
+// the library's CAN thread; frames it receives (its own ones included, as
+// the interface echoes them) are queued here until the session takes them.
+class CanBusPort : public BusPort {
+public:
+    ~CanBusPort() override;
+
+    // Connects to the interface; null with the reason when that fails.
+    static std::unique_ptr<CanBusPort> open(const QString &plugin, const QString &interfaceName,
+                                            std::optional<std::uint32_t> bitrate,
+                                            QString *error = nullptr);
+
+    void begin(std::chrono::steady_clock::time_point origin) override;
+    void transmit(const CAN_Frame &frame, BusTime at) override;
+    BusTime nextEventTime() const override { return BusTimeNever; }
+    void advanceTo(BusTime t, BusObserver &observer) override;
+    CAN_ErrorStatus errorStatus() const override;
+    bool acceptsBitrate(std::uint32_t bitsPerSecond) override;
+    void setWakeFunction(std::function<void()> wake) override;
+
+    // Called from the CAN thread.
+    struct Received {
+        enum Kind { Frame, ErrorFrame, Lost } kind = Frame;
+        CAN_Frame frame;
+        bool own = false;
+        std::uint32_t errorClass = 0;
+        // Seconds and microseconds as the interface stamped it.
+        std::int64_t seconds = 0;
+        std::int64_t microseconds = 0;
+        std::chrono::steady_clock::time_point arrival;
+    };
+    void received(const Received &event);
+
+private:
+    CanBusPort() = default;
+    BusTime busTimeOf(const Received &event) const;
+
+    CanBusWorker *m_worker = nullptr; // lives in the CAN thread
+
+    mutable std::mutex m_mutex;
+    std::deque<Received> m_inbox;
+    CAN_ErrorStatus m_status;
+    bool m_started = false;
+    std::chrono::steady_clock::time_point m_origin;
+    std::chrono::system_clock::time_point m_wallOrigin;
+
+    std::mutex m_wakeMutex;
+    std::function<void()> m_wake;
+};

@@ -1,0 +1,27 @@
+#pragma once
+
+#include "device/DeviceLibrary.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class VexoDeviceLibrary;
+
+// How the program's device library is put together.
+struct DeviceLibrarySetup {
+    // Where adapters keep their settings and locks; empty: the user's data
+    // directory ("Vexo View" under the generic data location).
+    QString dataDirectory;
+    // Include the built-in virtual adapters.
+    bool virtualAdapters = true;
+    // The Qt Serial Bus plugins to list; empty: all installed ones.
+    QStringList plugins;
+    // Include Qt Serial Bus interfaces at all.
+    bool canBusAdapters = true;
+};
+
+// The library the main window uses: the virtual adapters first, then every
+// interface of the installed Qt Serial Bus plugins.
+std::unique_ptr<VexoDeviceLibrary> createDeviceLibrary(const DeviceLibrarySetup &setup = {});
