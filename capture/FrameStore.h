@@ -100,6 +100,7 @@ public:
     std::uint32_t txCount() const { return m_txCount; }
     std::uint32_t rxCount() const { return m_rxCount; }
     const CAN_ErrorStatus &errorStatus() const { return m_errorStatus; }
+    ControlBarLink *controlBar() const { return m_controlBar; }
 
     // Moves the page window to display-list positions [start, end); the next
     // BuildRows or RefreshPage shows it.

@@ -1,0 +1,306 @@
+#include "app/MainFrame.h"
+
+#include "app/AboutDialog.h"
+#include "app/ControlBar.h"
+#include "app/LinkStatusPoller.h"
+#include "app/ProgramIcons.h"
+#include "app/QtMessageReporter.h"
+#include "capture/FrameStore.h"
+#include "capture/ReceiverWindow.h"
+#include "device/AdapterList.h"
+#include "display/FrameListView.h"
+#include "display/FrameRowWidget.h"
+
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenuBar>
+#include <QMouseEvent>
+#include <QProgressBar>
+#include <QStatusBar>
+#include <QToolBar>
+
+namespace {
+
+constexpr QSize CreationIconSize(15, 15);
+constexpr QSize LinkIconSize(17, 15);
+
+} // namespace
+
+CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReporter *messages,
+                       QWidget *parent)
+    : QMainWindow(parent), m_document(document), m_library(library)
+{
+    if (messages == nullptr) {
+        m_ownMessages = std::make_unique<QtMessageReporter>(this);
+        messages = m_ownMessages.get();
+    }
+    m_messages = messages;
+
+    setWindowTitle(QStringLiteral("Vexo View"));
+    setWindowIcon(loadProgramIcon(IconId::MainFrame));
+    setMinimumSize(1030, 500);
+
+    m_rows = std::make_unique<SquareRowFactory>(&m_library, m_messages);
+    m_document.setRowFactory(m_rows.get());
+    m_view = new CVEXOView(this);
+    m_view->setMessageReporter(m_messages);
+    m_view->setDocument(&m_document);
+    setCentralWidget(m_view);
+    m_document.setMainFrame(this);
+
+    createMenus();
+    createStatusBar();
+
+    m_bar = new CBarDlg(this, &m_document, m_view);
+    auto *dock = new QToolBar(QStringLiteral("Control bar"), this);
+    dock->setMovable(false);
+    dock->setFloatable(false);
+    dock->toggleViewAction()->setVisible(false);
+    dock->addWidget(m_bar);
+    addToolBar(Qt::TopToolBarArea, dock);
+    m_view->setPageButtons(m_bar);
+
+    m_receiver = std::make_unique<CRxWnd>();
+    m_receiver->setView(m_view);
+    m_receiver->setDocument(&m_document);
+    m_receiver->setConnectionState(this);
+    m_receiver->setMessageReporter(m_messages);
+    m_library.DevSetNotifyWindow(m_receiver.get());
+
+    m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(0), CreationIconSize));
+    m_panes[LinkPane]->setToolTip(QStringLiteral("Error Detection"));
+
+    m_poller = std::make_unique<LinkStatusPoller>(m_linkStatus, this,
+                                                  [this](std::uint8_t v) { OnLinkStatus(v); });
+    m_poller->start();
+
+    m_library.registerDeviceNotification(m_library.DevGetInterfaceClass(), this);
+}
+
+CMainFrame::~CMainFrame()
+{
+    m_library.registerDeviceNotification(DeviceInterfaceClass{}, nullptr);
+    m_poller->stop();
+    m_library.DevSetNotifyWindow(nullptr);
+    m_document.setMainFrame(nullptr);
+    m_document.SetControlBar(nullptr);
+    m_document.setRowFactory(nullptr);
+}
+
+void CMainFrame::createMenus()
+{
+    QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
+    QAction *openLog = file->addAction(QStringLiteral("Open Log"));
+    QAction *saveAs = file->addAction(QStringLiteral("Save As"));
+    openLog->setEnabled(false);
+    saveAs->setEnabled(false);
+    file->addSeparator();
+    file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
+
+    m_functionMenu = menuBar()->addMenu(QStringLiteral("F&unction"));
+    m_exerciserAction = m_functionMenu->addAction(QStringLiteral("Exerciser"));
+    m_functionMenu->addSeparator();
+    m_sortAction = m_functionMenu->addAction(QStringLiteral("Sort"));
+    m_filterAction = m_functionMenu->addAction(QStringLiteral("Filter"));
+    connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
+        // The exerciser, filter and sort are not part of this build yet.
+        m_exerciserAction->setEnabled(false);
+        m_sortAction->setEnabled(false);
+        m_filterAction->setEnabled(false);
+    });
+
+    QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));
+    help->addAction(QStringLiteral("About Vexo View"), this, &CMainFrame::OnAbout);
+}
+
+void CMainFrame::createStatusBar()
+{
+    static const int widths[PaneCount] = {100, 200, 50, 100, 50};
+    static const char *texts[PaneCount] = {"Disconnected", "-", "-", "-", " "};
+    for (int pane = 0; pane < PaneCount; ++pane) {
+        m_panes[pane] = new QLabel(QString::fromLatin1(texts[pane]), this);
+        m_panes[pane]->setMinimumWidth(widths[pane]);
+        m_panes[pane]->setFrameShape(QFrame::StyledPanel);
+        m_panes[pane]->setFrameShadow(QFrame::Sunken);
+    }
+    m_panes[LinkPane]->setAlignment(Qt::AlignCenter);
+
+    m_progress = new QProgressBar(m_panes[ProgressPane]);
+    m_progress->setRange(0, ProgressRange);
+    m_progress->setValue(0);
+    m_progress->setTextVisible(false);
+    auto *progressLayout = new QHBoxLayout(m_panes[ProgressPane]);
+    progressLayout->setContentsMargins(1, 1, 1, 1);
+    progressLayout->addWidget(m_progress);
+    m_panes[ProgressPane]->setText(QString());
+
+    statusBar()->addWidget(m_panes[ConnectionPane]);
+    statusBar()->addWidget(m_panes[AdapterPane], 1);
+    statusBar()->addWidget(m_panes[BitRatePane]);
+    statusBar()->addWidget(m_panes[ProgressPane]);
+    statusBar()->addWidget(m_panes[LinkPane]);
+    statusBar()->installEventFilter(this);
+    m_panes[LinkPane]->installEventFilter(this);
+}
+
+bool CMainFrame::IsConnected() const
+{
+    return (linkStatus() & LinkStatus::Connected) != 0;
+}
+
+void CMainFrame::SetLinkStatus(std::uint8_t value)
+{
+    m_linkStatus.store(value, std::memory_order_relaxed);
+}
+
+void CMainFrame::SetLinkFlag(std::uint8_t mask, bool on)
+{
+    if (on)
+        m_linkStatus.fetch_or(mask, std::memory_order_relaxed);
+    else
+        m_linkStatus.fetch_and(static_cast<std::uint8_t>(~mask), std::memory_order_relaxed);
+}
+
+void CMainFrame::SetProgressPosition(int position)
+{
+    if (m_progress->value() != position)
+        m_progress->setValue(position);
+}
+
+void CMainFrame::UpdateErrorStatusDialog()
+{
+    // The Error Status dialog is refreshed here once it is part of the program.
+}
+
+void CMainFrame::SetPaneText(int pane, const QString &text)
+{
+    if (pane >= 0 && pane < PaneCount && pane != ProgressPane)
+        m_panes[pane]->setText(text);
+}
+
+QString CMainFrame::paneText(int pane) const
+{
+    return pane >= 0 && pane < PaneCount ? m_panes[pane]->text() : QString();
+}
+
+void CMainFrame::UpdateLinkControls()
+{
+    const bool connected = IsConnected();
+    m_bar->EnableLinkButtons(connected);
+    if (!connected) {
+        SetPaneText(ConnectionPane, QStringLiteral("Disconnected"));
+        SetPaneText(AdapterPane, QStringLiteral("-"));
+        SetPaneText(BitRatePane, QStringLiteral("-"));
+    }
+}
+
+void CMainFrame::OnLinkStatus(std::uint8_t value)
+{
+    m_shownLinkValue = value;
+    m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(value), LinkIconSize));
+    SetLinkFlag(LinkStatus::ReceiveActivity | LinkStatus::TransmitActivity, false);
+}
+
+bool CMainFrame::ConnectAdapter(int index, const QString &entryText)
+{
+    const DevStatus status = m_library.DevOpen(index);
+    m_instanceId = readInstanceId(m_library, index, InstanceIdBufferSize);
+    m_serialName = readSerial(m_library, index, SerialBufferSize);
+    if (status == DevInUse) {
+        m_messages->showMessage(MessageIcon::Error, "Device already in use");
+        return false;
+    }
+    if (status != DevSuccess)
+        return false;
+
+    CAN_Timing timing;
+    std::uint8_t reserved[ConfigReservedSize] = {};
+    std::uint8_t options = 0;
+    m_library.DevReadConfig(timing, reserved, options);
+    std::int32_t kbps = 0;
+    const DevStatus rateStatus = m_library.DevTimingToBitrate(kbps, timing);
+
+    SetLinkFlag(LinkStatus::Connected, true);
+    SetPaneText(ConnectionPane, QStringLiteral("Connected"));
+    SetPaneText(AdapterPane, entryText);
+    // A bit rate the adapter cannot tell shows as unknown.
+    SetPaneText(BitRatePane,
+                rateStatus == DevSuccess ? QStringLiteral("%1Kbps").arg(kbps)
+                                         : QStringLiteral("?"));
+    UpdateLinkControls();
+    m_document.ResetErrorStatus();
+    m_library.DevStart(1);
+    return true;
+}
+
+void CMainFrame::Disconnect()
+{
+    m_instanceId.clear();
+    if (IsConnected())
+        m_library.DevClose();
+    SetLinkStatus(0);
+    UpdateLinkControls();
+}
+
+void CMainFrame::postDeviceArrival(const std::string &)
+{
+    QMetaObject::invokeMethod(this, &CMainFrame::OnDeviceArrival, Qt::QueuedConnection);
+}
+
+void CMainFrame::postDeviceRemoval(const std::string &devicePath)
+{
+    QMetaObject::invokeMethod(
+        this, [this, devicePath] { OnDeviceRemoval(devicePath); }, Qt::QueuedConnection);
+}
+
+void CMainFrame::OnDeviceArrival()
+{
+    if (IsConnected())
+        return;
+    std::int32_t count = 0;
+    m_library.DevGetDeviceCount(count);
+    if (count > 0)
+        m_bar->OnConnect();
+}
+
+void CMainFrame::OnDeviceRemoval(const std::string &devicePath)
+{
+    if (removalKey(devicePath) != m_instanceId)
+        return;
+    Disconnect();
+    m_messages->showMessage(MessageIcon::Error, "Device is disconnected");
+}
+
+bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() == QEvent::MouseButtonDblClick
+        && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
+        const QPoint global = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
+        const QPoint inBar = statusBar()->mapFromGlobal(global);
+        if ((watched == statusBar() || watched == m_panes[LinkPane])
+            && inBar.x() > m_panes[LinkPane]->geometry().left())
+            OpenErrorStatusDialog();
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
+void CMainFrame::OpenErrorStatusDialog()
+{
+    // Opens the Error Status dialog once it is part of the program.
+}
+
+void CMainFrame::OnAbout()
+{
+    CAboutDlg about(this);
+    about.exec();
+}
+
+void CMainFrame::closeEvent(QCloseEvent *event)
+{
+    m_library.DevRelease();
+    m_document.Clear();
+    Disconnect();
+    m_poller->stop();
+    event->accept();
+}

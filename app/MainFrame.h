@@ -1,0 +1,112 @@
+#pragma once
+
+#include "app/LinkIcon.h"
+#include "capture/ReceiverInterfaces.h"
+#include "capture/StoreInterfaces.h"
+#include "device/DeviceLibrary.h"
+
+#include <QMainWindow>
+
+#include <atomic>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class CBarDlg;
+class CRxWnd;
+class CVEXODoc;
+class CVEXOView;
+class LinkStatusPoller;
+class MessageReporter;
+class QLabel;
+class QMenu;
+class QProgressBar;
+class SquareRowFactory;
+
+// The program's single top-level window: the control bar at the top, the
+// frame list in the middle, the status bar with the capture's fill level and
+// the link icon at the bottom. It holds the connection state and the link
+// status byte, owns the receiver of the library's notifications, and closes
+// everything down in order.
+class CMainFrame : public QMainWindow,
+                   public MainFrameLink,
+                   public ConnectionState,
+                   public DeviceChangeListener {
+    Q_OBJECT
+
+public:
+    // Status bar panes.
+    enum Pane { ConnectionPane = 0, AdapterPane, BitRatePane, ProgressPane, LinkPane, PaneCount };
+
+    static constexpr int ProgressRange = 2500;
+
+    CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReporter *messages = nullptr,
+               QWidget *parent = nullptr);
+    ~CMainFrame() override;
+
+    bool IsConnected() const override;
+    void SetLinkStatus(std::uint8_t value);
+    void SetLinkFlag(std::uint8_t mask, bool on) override;
+    std::uint8_t linkStatus() const { return m_linkStatus.load(std::memory_order_relaxed); }
+    void SetProgressPosition(int position) override;
+    void UpdateErrorStatusDialog() override;
+    void UpdateLinkControls();
+    void SetPaneText(int pane, const QString &text);
+    QString paneText(int pane) const;
+
+    // Opens the adapter at index and brings the link up; false when the
+    // adapter could not be opened (the user has been told when it is in use).
+    bool ConnectAdapter(int index, const QString &entryText);
+    void Disconnect();
+
+    // Notices from the device library, on its thread.
+    void postDeviceArrival(const std::string &devicePath) override;
+    void postDeviceRemoval(const std::string &devicePath) override;
+
+    DeviceLibrary &deviceLibrary() { return m_library; }
+    MessageReporter &messageReporter() { return *m_messages; }
+    CVEXODoc &document() { return m_document; }
+    CVEXOView *view() const { return m_view; }
+    CBarDlg *controlBar() const { return m_bar; }
+    CRxWnd *receiver() const { return m_receiver.get(); }
+    QProgressBar *progress() const { return m_progress; }
+    const std::string &instanceId() const { return m_instanceId; }
+    const std::string &serialName() const { return m_serialName; }
+    // The link status value the icon in the status bar shows.
+    std::uint8_t shownLinkValue() const { return m_shownLinkValue; }
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void createMenus();
+    void createStatusBar();
+    void OnLinkStatus(std::uint8_t value);
+    void OnDeviceArrival();
+    void OnDeviceRemoval(const std::string &devicePath);
+    void OpenErrorStatusDialog();
+    void OnAbout();
+
+    CVEXODoc &m_document;
+    DeviceLibrary &m_library;
+    std::unique_ptr<MessageReporter> m_ownMessages;
+    MessageReporter *m_messages = nullptr;
+
+    QLabel *m_panes[PaneCount] = {};
+    CBarDlg *m_bar = nullptr;
+    CVEXOView *m_view = nullptr;
+    std::unique_ptr<SquareRowFactory> m_rows;
+    std::unique_ptr<CRxWnd> m_receiver;
+    QProgressBar *m_progress = nullptr;
+    std::string m_instanceId;
+    std::atomic<std::uint8_t> m_linkStatus{0};
+    std::uint8_t m_shownLinkValue = 0;
+    std::unique_ptr<LinkStatusPoller> m_poller;
+    std::string m_serialName;
+
+    QMenu *m_functionMenu = nullptr;
+    QAction *m_exerciserAction = nullptr;
+    QAction *m_sortAction = nullptr;
+    QAction *m_filterAction = nullptr;
+};

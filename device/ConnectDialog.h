@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDialog>
+
+class CMainFrame;
+class QComboBox;
+
+// "Connection Setting": lists the attached adapters and connects to the chosen
+// one. Modeless; closed by OK or Cancel it is only hidden, and the control bar
+// makes a fresh one on the next Connect.
+class CConnectDlg : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit CConnectDlg(CMainFrame *frame, QWidget *parent = nullptr);
+
+    // Refills the Device list from the library; with no adapter the dialog
+    // closes after telling the user.
+    void RefreshDeviceList();
+
+    QComboBox *deviceList() const { return m_devices; }
+
+private:
+    void OnOK();
+
+    CMainFrame *m_frame = nullptr;
+    QComboBox *m_devices = nullptr;
+};

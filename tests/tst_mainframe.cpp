@@ -1,0 +1,412 @@
+#include "app/ControlBar.h"
+#include "app/MainFrame.h"
+#include "capture/FrameStore.h"
+#include "capture/ReceiverWindow.h"
+#include "capture/WindowMessages.h"
+#include "controls/IconButton.h"
+#include "device/ConnectDialog.h"
+
+#include "RecordingDeviceLibrary.h"
+#include "StoreDoubles.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+
+namespace {
+
+// 26 characters of interface path before the instance identifier.
+const std::string PathPrefix = "\\\\?\\usb#vid_0483&pid_5740#";
+
+struct Harness {
+    Harness(int adapters = 3)
+    {
+        for (int i = 0; i < adapters; ++i) {
+            library.adapters.push_back(
+                {"Vexo USB-CAN", std::to_string(123 + i), "VX" + std::to_string(1000000 + i)});
+        }
+        doc.OnNewDocument();
+        frame = std::make_unique<CMainFrame>(doc, library, &messages);
+        frame->show();
+    }
+
+    CBarDlg *bar() const { return frame->controlBar(); }
+
+    CConnectDlg *openConnectDialog()
+    {
+        bar()->connectButton()->click();
+        return bar()->connectDialog();
+    }
+
+    void pressOk(CConnectDlg *dialog)
+    {
+        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+    }
+
+    void connect()
+    {
+        pressOk(openConnectDialog());
+        QVERIFY(frame->IsConnected());
+    }
+
+    void receive(std::uint32_t count, std::uint8_t type = 0x04)
+    {
+        CAN_Frame f;
+        f.type = type;
+        f.id = 0x123;
+        f.dlc = 1;
+        for (std::uint32_t i = 0; i < count; ++i)
+            library.queueFrame(f,
+                               i + 1 == count ? DisplayHint::ShowNow : DisplayHint::StoreQuietly);
+        library.deliverQueued();
+        QCoreApplication::sendPostedEvents(frame->receiver());
+    }
+
+    CVEXODoc doc;
+    RecordingDeviceLibrary library;
+    RecordingMessageReporter messages;
+    std::unique_ptr<CMainFrame> frame;
+};
+
+} // namespace
+
+class TestMainFrame : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startUpState();
+    void adapterList();
+    void connecting_data();
+    void connecting();
+    void connectTwiceKeepsOneDialog();
+    void linkIconFollowsActivity();
+    void removal_data();
+    void removal();
+    void arrival();
+    void menuAvailability();
+    void liveFramesReachTheBar();
+    void clearResetsCountersAndPages();
+    void displayModeSwitch();
+    void closeOrder();
+};
+
+void TestMainFrame::startUpState()
+{
+    Harness h;
+    QCOMPARE(h.frame->windowTitle(), QStringLiteral("Vexo View"));
+    QCOMPARE(h.frame->minimumSize(), QSize(1030, 500));
+    QVERIFY(h.bar()->connectButton()->isEnabled());
+    QVERIFY(!h.bar()->disconnectButton()->isEnabled());
+    QVERIFY(!h.bar()->setupButton()->isEnabled());
+    QVERIFY(!h.bar()->previousButton()->isEnabled());
+    QVERIFY(!h.bar()->nextButton()->isEnabled());
+    QVERIFY(h.bar()->indexListButton()->isChecked());
+    QCOMPARE(h.bar()->pageBox()->text(), QStringLiteral("1"));
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/1"));
+    QCOMPARE(h.bar()->txText(), QStringLiteral("0"));
+    QCOMPARE(h.frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Disconnected"));
+    QCOMPARE(h.frame->paneText(CMainFrame::AdapterPane), QStringLiteral("-"));
+    QCOMPARE(h.frame->paneText(CMainFrame::BitRatePane), QStringLiteral("-"));
+    QCOMPARE(h.frame->progress()->maximum(), 2500);
+    QCOMPARE(h.frame->linkStatus(), 0);
+
+    // Start-up order with the library: receiver first, then the interface class.
+    const auto calls = h.library.ordinals();
+    QCOMPARE(calls.at(0), DevOrdinal::SetNotifyWindow);
+    QCOMPARE(calls.at(1), DevOrdinal::GetInterfaceClass);
+    QVERIFY(h.library.notifyTarget() == h.frame->receiver());
+    QVERIFY(h.library.deviceChangeListener() == h.frame.get());
+
+    // The store writes into the bar once the bar's start-up timer has run.
+    QVERIFY(h.doc.controlBar() == nullptr);
+    QTRY_VERIFY(h.doc.controlBar() == h.bar());
+}
+
+void TestMainFrame::adapterList()
+{
+    Harness h;
+    CConnectDlg *dialog = h.openConnectDialog();
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->windowTitle(), QStringLiteral("Connection Setting"));
+    QComboBox *devices = dialog->deviceList();
+    QCOMPARE(devices->count(), 3);
+    QCOMPARE(devices->itemText(0), QStringLiteral("Vexo USB-CAN(123): VX1000000"));
+    QCOMPARE(devices->itemText(2), QStringLiteral("Vexo USB-CAN(125): VX1000002"));
+    QCOMPARE(devices->currentIndex(), 0);
+    const auto *serial = h.library.last(DevOrdinal::GetSerial);
+    QCOMPARE(serial->args.at(1), 20);
+    QCOMPARE(h.library.last(DevOrdinal::GetInstanceId)->args.at(1), 100);
+    QCOMPARE(h.library.last(DevOrdinal::GetProductName)->args.at(1), 50);
+}
+
+void TestMainFrame::connecting_data()
+{
+    QTest::addColumn<int>("adapters");
+    QTest::addColumn<int>("openStatus");
+    QTest::addColumn<bool>("connected");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("dialogVisible");
+
+    QTest::newRow("success") << 3 << 0 << true << "" << false;
+    QTest::newRow("in use elsewhere") << 3 << 0x11 << false << "Device already in use" << true;
+    QTest::newRow("other failure is silent") << 3 << 1 << false << "" << true;
+    QTest::newRow("no adapter") << 0 << 0 << false << "Cannot find device(s)" << false;
+}
+
+void TestMainFrame::connecting()
+{
+    QFETCH(int, adapters);
+    QFETCH(int, openStatus);
+    QFETCH(bool, connected);
+    QFETCH(QString, message);
+    QFETCH(bool, dialogVisible);
+
+    Harness h(adapters);
+    h.library.statuses[DevOrdinal::Open] = static_cast<DevStatus>(openStatus);
+    h.library.bitrateKbps = 500;
+    CAN_ErrorStatus errors;
+    errors.tec = 9;
+    h.doc.SetErrorStatus(errors);
+
+    CConnectDlg *dialog = h.openConnectDialog();
+    h.library.clearCalls();
+    if (adapters > 0) {
+        dialog->deviceList()->setCurrentIndex(1);
+        h.pressOk(dialog);
+    }
+
+    QCOMPARE(h.frame->IsConnected(), connected);
+    QCOMPARE(dialog->isVisible(), dialogVisible);
+    QCOMPARE(h.bar()->connectButton()->isEnabled(), !connected);
+    QCOMPARE(h.bar()->disconnectButton()->isEnabled(), connected);
+    QCOMPARE(h.bar()->setupButton()->isEnabled(), connected);
+    if (message.isEmpty()) {
+        QVERIFY(h.messages.messages.empty());
+    } else {
+        QCOMPARE(h.messages.messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(h.messages.messages[0].text), message);
+        QVERIFY(h.messages.messages[0].icon == MessageIcon::Error);
+    }
+
+    if (connected) {
+        using O = DevOrdinal;
+        QCOMPARE(h.library.ordinals(),
+                 (std::vector<O>{O::Open, O::GetInstanceId, O::GetSerial, O::ReadConfig,
+                                 O::TimingToBitrate, O::Start}));
+        QCOMPARE(h.library.last(O::Open)->args.at(0), 1);
+        QCOMPARE(h.library.last(O::GetInstanceId)->args.at(1), 50);
+        QCOMPARE(h.library.last(O::Start)->args.at(0), 1);
+        QCOMPARE(h.frame->instanceId(), std::string("VX1000001"));
+        QCOMPARE(h.frame->serialName(), std::string("124"));
+        // Connecting sets its own bit and leaves the others alone.
+        QCOMPARE(h.frame->linkStatus(), LinkStatus::Connected | LinkStatus::BusError);
+        QCOMPARE(h.frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Connected"));
+        QCOMPARE(h.frame->paneText(CMainFrame::AdapterPane),
+                 QStringLiteral("Vexo USB-CAN(124): VX1000001"));
+        QCOMPARE(h.frame->paneText(CMainFrame::BitRatePane), QStringLiteral("500Kbps"));
+        QCOMPARE(h.doc.errorStatus(), CAN_ErrorStatus{});
+    } else {
+        QCOMPARE(h.library.count(DevOrdinal::Start), 0);
+        QCOMPARE(h.frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Disconnected"));
+        QCOMPARE(h.doc.errorStatus(), errors);
+    }
+}
+
+void TestMainFrame::connectTwiceKeepsOneDialog()
+{
+    Harness h;
+    CConnectDlg *first = h.openConnectDialog();
+    h.library.adapters.pop_back();
+    CConnectDlg *second = h.openConnectDialog();
+    QCOMPARE(second, first);
+    QCOMPARE(second->deviceList()->count(), 2);
+
+    // Closed by Cancel, the next Connect makes a fresh dialog.
+    second->reject();
+    QVERIFY(!second->isVisible());
+    QVERIFY(h.openConnectDialog() != nullptr);
+    QVERIFY(h.bar()->connectDialog()->isVisible());
+}
+
+void TestMainFrame::linkIconFollowsActivity()
+{
+    Harness h;
+    h.connect();
+    QTRY_COMPARE(h.frame->shownLinkValue(), 8);
+
+    // A received frame raises the receive bit; the icon shows the arrow for
+    // one poll and then settles back.
+    h.frame->SetLinkFlag(LinkStatus::ReceiveActivity, true);
+    QTRY_COMPARE(h.frame->shownLinkValue(), 9);
+    QTRY_COMPARE(h.frame->shownLinkValue(), 8);
+    QCOMPARE(h.frame->linkStatus(), 8);
+
+    // A bus error with receive activity: the red icon with the left arrow.
+    h.frame->SetLinkFlag(LinkStatus::BusError | LinkStatus::ReceiveActivity, true);
+    QTRY_COMPARE(h.frame->shownLinkValue(), 13);
+    QTRY_COMPARE(h.frame->shownLinkValue(), 12);
+}
+
+void TestMainFrame::removal_data()
+{
+    QTest::addColumn<QString>("identifier");
+    QTest::addColumn<QString>("removedPath");
+    QTest::addColumn<bool>("disconnects");
+
+    const QString prefix = QString::fromStdString(PathPrefix);
+    QTest::newRow("the connected adapter")
+        << "VX1000000" << prefix + "VX1000000#{a5dcbf10}" << true;
+    QTest::newRow("another adapter") << "VX1000000" << prefix + "VX1000001#{a5dcbf10}" << false;
+    QTest::newRow("ampersand and case are normalised")
+        << "ABC1A2XYZ" << prefix + "abc1&2xyz#{a5dcbf10}" << true;
+    QTest::newRow("a lower-case identifier never matches")
+        << "abc123xyz" << prefix + "abc123xyz#{a5dcbf10}" << false;
+    QTest::newRow("a short path") << "VX1000000" << prefix.left(20) << false;
+}
+
+void TestMainFrame::removal()
+{
+    QFETCH(QString, identifier);
+    QFETCH(QString, removedPath);
+    QFETCH(bool, disconnects);
+
+    Harness h(1);
+    h.library.adapters[0].instanceId = identifier.toStdString();
+    h.connect();
+    h.library.clearCalls();
+
+    h.library.announceRemoval(removedPath.toStdString());
+    QCoreApplication::processEvents();
+
+    QCOMPARE(h.frame->IsConnected(), !disconnects);
+    QCOMPARE(h.library.count(DevOrdinal::Close), disconnects ? 1 : 0);
+    QCOMPARE(h.messages.messages.size(), std::size_t{disconnects ? 1U : 0U});
+    if (disconnects) {
+        QCOMPARE(h.messages.messages[0].text, std::string("Device is disconnected"));
+        QVERIFY(h.frame->instanceId().empty());
+        QCOMPARE(h.frame->paneText(CMainFrame::AdapterPane), QStringLiteral("-"));
+    }
+}
+
+void TestMainFrame::arrival()
+{
+    Harness h;
+    h.library.announceArrival(PathPrefix + "VX1000000#{a5dcbf10}");
+    QCoreApplication::processEvents();
+    QVERIFY(h.bar()->connectDialog() != nullptr);
+    QVERIFY(h.bar()->connectDialog()->isVisible());
+    h.pressOk(h.bar()->connectDialog());
+    QVERIFY(h.frame->IsConnected());
+
+    // While connected, a new adapter changes nothing.
+    const auto counts = h.library.count(DevOrdinal::GetDeviceCount);
+    h.library.announceArrival(PathPrefix + "VX1000001#{a5dcbf10}");
+    QCoreApplication::processEvents();
+    QCOMPARE(h.library.count(DevOrdinal::GetDeviceCount), counts);
+    QVERIFY(!h.bar()->connectDialog() || !h.bar()->connectDialog()->isVisible());
+}
+
+void TestMainFrame::menuAvailability()
+{
+    Harness h;
+    QStringList menus;
+    for (QAction *menu : h.frame->menuBar()->actions())
+        menus << menu->text().remove(u'&');
+    QCOMPARE(menus, (QStringList{"File", "Function", "Help"}));
+
+    QMenu *function = h.frame->menuBar()->actions().at(1)->menu();
+    QStringList items;
+    for (QAction *item : function->actions()) {
+        if (!item->isSeparator())
+            items << item->text();
+    }
+    QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter"}));
+}
+
+void TestMainFrame::liveFramesReachTheBar()
+{
+    Harness h;
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    h.connect();
+    h.receive(40);
+    h.receive(3, 0x14);
+    QCOMPARE(h.bar()->rxText(), QStringLiteral("40"));
+    QCOMPARE(h.bar()->txText(), QStringLiteral("3"));
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/2"));
+    QCOMPARE(h.frame->progress()->value(), 43 / 20);
+    QVERIFY(h.bar()->previousButton()->isEnabled());
+    QVERIFY(!h.bar()->nextButton()->isEnabled());
+}
+
+void TestMainFrame::clearResetsCountersAndPages()
+{
+    Harness h;
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    h.connect();
+    h.receive(60);
+    h.bar()->clearButton()->click();
+
+    QCOMPARE(h.doc.frameCount(), 0U);
+    QCOMPARE(h.bar()->rxText(), QStringLiteral("0"));
+    QCOMPARE(h.bar()->txText(), QStringLiteral("0"));
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/1"));
+    QCOMPARE(h.frame->progress()->value(), 0);
+    QVERIFY(!h.bar()->previousButton()->isEnabled());
+    QVERIFY(!h.bar()->nextButton()->isEnabled());
+    QCOMPARE(h.doc.rowCount(), 0);
+}
+
+void TestMainFrame::displayModeSwitch()
+{
+    Harness h;
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    h.connect();
+    CAN_Frame f;
+    f.type = 0x04;
+    for (std::uint32_t i = 0; i < 30; ++i) {
+        f.id = 0x100 + i % 3;
+        h.library.queueFrame(f, DisplayHint::ShowNow);
+    }
+    h.library.deliverQueued();
+    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    QCOMPARE(h.doc.rowCount(), 25);
+
+    h.bar()->idListButton()->click();
+    QCOMPARE(h.doc.displayMode(), CVEXODoc::IdList);
+    QCOMPARE(h.doc.displaySize(), std::size_t{3});
+    QCOMPARE(h.doc.rowCount(), 3);
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/1"));
+
+    h.bar()->indexListButton()->click();
+    QCOMPARE(h.doc.displayMode(), CVEXODoc::IndexList);
+    QCOMPARE(h.doc.rowCount(), 25);
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/2"));
+}
+
+void TestMainFrame::closeOrder()
+{
+    Harness h;
+    h.connect();
+    h.receive(5);
+    h.library.clearCalls();
+
+    QVERIFY(h.frame->close());
+    using O = DevOrdinal;
+    QCOMPARE(h.library.ordinals(), (std::vector<O>{O::Release, O::Close}));
+    QCOMPARE(h.doc.frameCount(), 0U);
+    QCOMPARE(h.frame->linkStatus(), 0);
+
+    // Closing while disconnected releases the library and closes nothing.
+    Harness idle;
+    idle.library.clearCalls();
+    QVERIFY(idle.frame->close());
+    QCOMPARE(idle.library.ordinals(), (std::vector<O>{O::Release}));
+}
+
+QTEST_MAIN(TestMainFrame)
+#include "tst_mainframe.moc"
