@@ -27,7 +27,7 @@ QLabel *makeCounter(QWidget *parent)
     counter->setFrameShadow(QFrame::Sunken);
     counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
     // A fixed size keeps a changing count from re-laying out the bar.
-    counter->setFixedWidth(64);
+    counter->setFixedWidth(50);
     return counter;
 }
 
@@ -47,11 +47,11 @@ CBarDlg::CBarDlg(CMainFrame *frame, CVEXODoc *document, CVEXOView *view, QWidget
     m_connect = new CIconButton(QStringLiteral("Connect"), this);
     m_connect->SetIconId(IconId::Connect);
     m_connect->SetIconSize(32, 32);
-    m_connect->setFixedSize(116, 44);
+    m_connect->setFixedSize(100, 44);
     m_disconnect = new CIconButton(QStringLiteral("Disconnect"), this);
     m_disconnect->SetIconId(IconId::Disconnect);
     m_disconnect->SetIconSize(32, 32);
-    m_disconnect->setFixedSize(126, 44);
+    m_disconnect->setFixedSize(112, 44);
 
     auto *count = new QGroupBox(QStringLiteral("Count"), this);
     m_txCounter = makeCounter(count);
@@ -63,22 +63,23 @@ CBarDlg::CBarDlg(CMainFrame *frame, CVEXODoc *document, CVEXOView *view, QWidget
     countLayout->addWidget(m_rxCounter);
 
     m_clear = new QPushButton(QStringLiteral("Clear"), this);
-    m_clear->setFixedHeight(44);
+    m_clear->setFixedSize(52, 44);
 
     auto *page = new QGroupBox(QStringLiteral("Page"), this);
     m_pageBox = new QLineEdit(QStringLiteral("1"), page);
     m_pageBox->setMaxLength(4);
     m_pageBox->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
-    m_pageBox->setFixedWidth(48);
+    m_pageBox->setFixedWidth(40);
     m_pageBox->setAlignment(Qt::AlignRight);
     m_pageCount = new QLineEdit(QStringLiteral("/1"), page);
     m_pageCount->setReadOnly(true);
     m_pageCount->setFocusPolicy(Qt::NoFocus);
     m_pageCount->setTextMargins(0, 3, 0, 0);
-    m_pageCount->setFixedWidth(56);
+    m_pageCount->setFixedWidth(40);
     m_go = new QPushButton(QStringLiteral("Go"), page);
     m_go->setDefault(true);
+    m_go->setFixedWidth(32);
     QHBoxLayout *pageLayout = groupLayout(page);
     pageLayout->addWidget(m_pageBox);
     pageLayout->addWidget(m_pageCount);
@@ -87,7 +88,7 @@ CBarDlg::CBarDlg(CMainFrame *frame, CVEXODoc *document, CVEXOView *view, QWidget
     m_previous = new QPushButton(QStringLiteral("Previous\nPage"), this);
     m_next = new QPushButton(QStringLiteral("Next\nPage"), this);
     for (QPushButton *button : {m_previous, m_next}) {
-        button->setFixedHeight(44);
+        button->setFixedSize(64, 44);
         button->setEnabled(false);
     }
 
@@ -103,11 +104,15 @@ CBarDlg::CBarDlg(CMainFrame *frame, CVEXODoc *document, CVEXOView *view, QWidget
     displayLayout->addWidget(m_idList);
 
     m_setup = new QPushButton(QStringLiteral("Setup"), this);
-    m_setup->setFixedHeight(44);
+    m_setup->setFixedSize(56, 44);
 
     auto *layout = new QHBoxLayout(this);
-    layout->setContentsMargins(6, 4, 6, 4);
-    layout->setSpacing(8);
+    layout->setContentsMargins(6, 2, 6, 2);
+    layout->setSpacing(4);
+    // The bar keeps its natural size: its groups never squeeze their contents.
+    layout->setSizeConstraint(QLayout::SetMinimumSize);
+    for (QGroupBox *group : {count, page, display})
+        group->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     for (QWidget *w : std::initializer_list<QWidget *>{m_connect, m_disconnect, count, m_clear,
                                                        page, m_previous, m_next, display, m_setup})
         layout->addWidget(w, 0, Qt::AlignVCenter);
