@@ -3,8 +3,10 @@
 #include "app/MainFrame.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceLibraryFactory.h"
+#include "device/VexoDeviceLibrary.h"
 
-#include <QSettings>
+#include <QLoggingCategory>
+#include <QScreen>
 
 CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
 {
@@ -13,6 +15,9 @@ CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
     setApplicationDisplayName(QStringLiteral("Vexo View"));
     setApplicationVersion(QStringLiteral(VEXO_FILE_VERSION));
     setDesktopFileName(QString::fromLatin1(AppId));
+    // The PEAK plugin complains on every listing of adapters when its vendor
+    // library is not installed, which is the usual case.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.peakcan.warning=false"));
 }
 
 CVEXOApp::~CVEXOApp()
@@ -39,6 +44,10 @@ bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library)
         return false;
 
     m_frame = std::make_unique<CMainFrame>(*m_document, *m_library);
+    // Room for most of a page of frames where the screen allows it.
+    const QSize preferred(1100, 800);
+    m_frame->resize(m_frame->screen() ? preferred.boundedTo(m_frame->screen()->availableSize())
+                                      : preferred);
     m_frame->show();
     m_frame->setWindowTitle(QStringLiteral("Vexo View"));
     return true;

@@ -242,6 +242,7 @@ void VirtualBus::begin(const Candidate &candidate, BusTime start)
 void VirtualBus::complete(const Transmission &t, BusObserver &observer)
 {
     const auto modeBefore = m_fault.mode();
+    const CAN_ErrorStatus statusBefore = m_fault.status();
     const bool own = t.source == OwnSource;
     if (t.error) {
         if (own) {
@@ -280,8 +281,13 @@ void VirtualBus::complete(const Transmission &t, BusObserver &observer)
     }
     if ((t.frame.type & FrameType::Remote) != 0)
         answerRemote(t.frame, t.end);
-    if (m_fault.mode() != modeBefore)
-        observer.errorStatusChanged(m_fault.status());
+    // Besides a change of mode, the moment both counters are back at zero is
+    // reported, so that nobody keeps showing errors the bus has recovered from.
+    const CAN_ErrorStatus status = m_fault.status();
+    const bool counted = statusBefore.tec != 0 || statusBefore.rec != 0;
+    const bool cleared = status.tec == 0 && status.rec == 0;
+    if (m_fault.mode() != modeBefore || (counted && cleared))
+        observer.errorStatusChanged(status);
 }
 
 void VirtualBus::answerRemote(const CAN_Frame &request, BusTime at)

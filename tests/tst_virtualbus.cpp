@@ -234,6 +234,25 @@ private slots:
         QCOMPARE(int(bus.errorStatus().tec), 7);
     }
 
+    void countersBackAtZeroAreReported()
+    {
+        auto options = busOptions(BusProfile::Quiet);
+        options.autoRetransmit = false;
+        options.errorRate = 0.0;
+        VirtualBus bus(options);
+        Observer observer;
+        bus.injectTransmitError();
+        for (std::uint32_t id = 1; id <= 9; ++id)
+            bus.transmit(frame(0x14, id, 1), 0ns);
+        bus.advanceTo(20ms, observer);
+        // One failure (TEC 8) and eight good frames bring TEC back to 0; the
+        // error and the recovery are both reported, nothing in between.
+        QCOMPARE(observer.statuses.size(), std::size_t(2));
+        QCOMPARE(int(observer.statuses.front().tec), 8);
+        QCOMPARE(int(observer.statuses.back().tec), 0);
+        QCOMPARE(int(observer.statuses.back().rec), 0);
+    }
+
     void periodicRowsDoNotDrift()
     {
         // On a busy bus each frame waits for the bus, but the rows keep

@@ -1,0 +1,51 @@
+#include "app/AboutDialog.h"
+#include "app/MainFrame.h"
+#include "app/VexoApp.h"
+#include "capture/FrameStore.h"
+
+#include "RecordingDeviceLibrary.h"
+
+#include <QTest>
+
+class TestApplication : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void startsTheWholeProgram();
+    void aboutBoxReadsTheVersion();
+};
+
+void TestApplication::startsTheWholeProgram()
+{
+    auto *app = qobject_cast<CVEXOApp *>(QCoreApplication::instance());
+    QVERIFY(app);
+    QCOMPARE(QCoreApplication::organizationName(), QStringLiteral("Vexo View"));
+    QCOMPARE(QCoreApplication::applicationName(), QStringLiteral("Vexo View"));
+
+    QVERIFY(!app->InitInstance(nullptr));
+
+    auto library = std::make_unique<RecordingDeviceLibrary>();
+    RecordingDeviceLibrary *recorder = library.get();
+    QVERIFY(app->InitInstance(std::move(library)));
+    QVERIFY(app->mainFrame()->isVisible());
+    QCOMPARE(app->mainFrame()->windowTitle(), QStringLiteral("Vexo View"));
+    QCOMPARE(app->document()->frameCount(), 0U);
+    QCOMPARE(recorder->ordinals().front(), DevOrdinal::SetNotifyWindow);
+}
+
+void TestApplication::aboutBoxReadsTheVersion()
+{
+    CAboutDlg about;
+    QCOMPARE(about.windowTitle(), QStringLiteral("About Vexo View"));
+    QCOMPARE(about.productLine(), QStringLiteral("Vexo View, 1.0.0.4"));
+    QVERIFY(about.legalLine().startsWith(QStringLiteral("Copyright")));
+}
+
+int main(int argc, char *argv[])
+{
+    CVEXOApp app(argc, argv);
+    TestApplication test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_application.moc"
