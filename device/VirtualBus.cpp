@@ -60,7 +60,7 @@ bool VirtualBus::acceptsBitrate(std::uint32_t bitsPerSecond)
 
 void VirtualBus::addVehicleNodes()
 {
-    struct Spec {
+    struct NodeSetup {
         std::uint32_t id;
         bool extended;
         bool remote;
@@ -71,7 +71,7 @@ void VirtualBus::addVehicleNodes()
     // Engine, wheels, brakes, body, two J1939-style extended messages, a
     // diagnostic node that polls two others by remote frames, and those two
     // nodes, which answer when asked.
-    static constexpr Spec specs[] = {
+    static constexpr NodeSetup setups[] = {
         {0x0C4, false, false, 8, 10, false},      {0x1A0, false, false, 8, 20, false},
         {0x2F0, false, false, 4, 50, false},      {0x3B5, false, false, 2, 100, false},
         {0x18FEF100, true, false, 8, 100, false}, {0x18FEEE00, true, false, 8, 1000, false},
@@ -79,13 +79,13 @@ void VirtualBus::addVehicleNodes()
         {0x0E0, false, false, 4, 0, true},        {0x1CDA00F1, true, false, 8, 0, true},
     };
     std::uniform_int_distribution<int> phase(0, 9);
-    for (const Spec &spec : specs) {
+    for (const NodeSetup &setup : setups) {
         Node node;
-        node.frame = makeFrame(spec.id, spec.extended, spec.remote, spec.dlc);
-        node.period = std::chrono::milliseconds(spec.periodMs);
+        node.frame = makeFrame(setup.id, setup.extended, setup.remote, setup.dlc);
+        node.period = std::chrono::milliseconds(setup.periodMs);
         node.nextDue =
-            spec.periodMs > 0 ? std::chrono::milliseconds(phase(m_random)) : BusTimeNever;
-        node.answersRemote = spec.answersRemote;
+            setup.periodMs > 0 ? std::chrono::milliseconds(phase(m_random)) : BusTimeNever;
+        node.answersRemote = setup.answersRemote;
         m_nodes.push_back(node);
     }
 }
