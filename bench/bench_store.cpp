@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "BusTraffic.h"
 
 #include "capture/FrameStore.h"
 
@@ -26,27 +27,6 @@ public:
     }
 };
 
-// A plausible bus: a few dozen identifiers, mostly eight-byte data frames,
-// some transmitted, some remote.
-CAN_Frame busFrame(std::uint32_t n)
-{
-    CAN_Frame frame;
-    frame.type = 0x04;
-    if (n % 7 == 0)
-        frame.type |= 0x10;
-    if (n % 29 == 0)
-        frame.type |= 0x01;
-    if (n % 3 == 0)
-        frame.type |= 0x02;
-    frame.id = 0x100 + (n * 37) % 48;
-    frame.dlc = 8;
-    for (int i = 0; i < 8; ++i)
-        frame.data[i] = static_cast<std::uint8_t>(n >> i);
-    frame.timestampHigh = n / 20000;
-    frame.timestampLow = (n % 20000) * 50;
-    return frame;
-}
-
 // Adds frames as the view does when every frame is shown at once: a new row
 // while the page has room, then the page scrolls (index list) or the row of
 // the identifier follows (ID list).
@@ -58,7 +38,7 @@ void addShown(CVEXODoc &doc, std::uint32_t count)
         const bool roomOnPage = doc.rowCount() < CVEXODoc::PageSize;
         const int mode = doc.displayMode() == CVEXODoc::IdList || roomOnPage ? CVEXODoc::AddRow
                                                                              : CVEXODoc::ScrollPage;
-        doc.AddFrame(rect, nullptr, busFrame(n), mode);
+        doc.AddFrame(rect, nullptr, bench::busFrame(n), mode);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "Bench.h"
+#include "BusTraffic.h"
 
 #include "capture/FrameStore.h"
 #include "capture/WindowMessages.h"
@@ -14,27 +15,6 @@
 namespace {
 
 constexpr std::uint32_t FrameCount = CVEXODoc::CaptureLimit;
-
-// A plausible bus: a few dozen identifiers, mostly eight-byte data frames,
-// some transmitted, some remote, some extended, so that rows change kind.
-CAN_Frame busFrame(std::uint32_t n)
-{
-    CAN_Frame frame;
-    frame.type = 0x04;
-    if (n % 7 == 0)
-        frame.type |= 0x10;
-    if (n % 29 == 0)
-        frame.type |= 0x01;
-    if (n % 3 == 0)
-        frame.type |= 0x02;
-    frame.id = 0x100 + (n * 37) % 48;
-    frame.dlc = 8;
-    for (int i = 0; i < 8; ++i)
-        frame.data[i] = static_cast<std::uint8_t>(n >> i);
-    frame.timestampHigh = n / 20000;
-    frame.timestampLow = (n % 20000) * 50;
-    return frame;
-}
 
 // The main view, shown, with real rows, big enough to show a whole page.
 struct ShownView {
@@ -81,7 +61,7 @@ void liveThroughput(const char *name, const std::function<int(std::uint32_t)> &h
         [&] {
             ScreenRate screen;
             for (std::uint32_t n = 0; n < FrameCount; ++n) {
-                shown->view.OnNewFrame(busFrame(n), hintFor(n));
+                shown->view.OnNewFrame(bench::busFrame(n), hintFor(n));
                 screen.tick();
             }
             screen.finish();
@@ -111,7 +91,7 @@ VEXO_BENCHMARK(refresh_page)
 {
     ShownView shown;
     for (std::uint32_t n = 0; n < 1000; ++n)
-        shown.view.OnNewFrame(busFrame(n), DisplayHint::ShowNow);
+        shown.view.OnNewFrame(bench::busFrame(n), DisplayHint::ShowNow);
     QCoreApplication::processEvents();
     const double s = bench::medianSeconds(
         21, [] {},

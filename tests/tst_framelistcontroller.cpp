@@ -5,6 +5,8 @@
 #include "StoreDoubles.h"
 #include "ViewDoubles.h"
 
+#include "FrameBuilders.h"
+
 #include <QTest>
 
 #include <utility>
@@ -88,14 +90,6 @@ struct Harness {
     FrameListController controller{surface, &view};
 };
 
-std::vector<std::uint32_t> range(std::uint32_t first, std::uint32_t last)
-{
-    std::vector<std::uint32_t> numbers;
-    for (std::uint32_t n = first; n <= last; ++n)
-        numbers.push_back(n);
-    return numbers;
-}
-
 using Buttons = PagingButtonsState;
 
 std::pair<Buttons, Buttons> both(Buttons buttons)
@@ -138,16 +132,18 @@ void TestFrameListController::indexListHints_data()
     QTest::addColumn<Buttons>("buttons");
 
     const Buttons untouched{false, false};
-    QTest::newRow("24 rows, hint 0 adds the 25th") << 24 << 0 << 25U << range(0, 24) << untouched;
+    QTest::newRow("24 rows, hint 0 adds the 25th")
+        << 24 << 0 << 25U << numberRange(0, 24) << untouched;
     QTest::newRow("24 rows, hint 2 still adds the 25th")
-        << 24 << 2 << 25U << range(0, 24) << untouched;
-    QTest::newRow("24 rows, any hint adds the 25th") << 24 << 5 << 25U << range(0, 24) << untouched;
+        << 24 << 2 << 25U << numberRange(0, 24) << untouched;
+    QTest::newRow("24 rows, any hint adds the 25th")
+        << 24 << 5 << 25U << numberRange(0, 24) << untouched;
     QTest::newRow("25 rows, hint 0 scrolls the page")
-        << 25 << 0 << 26U << range(1, 25) << Buttons{true, false};
+        << 25 << 0 << 26U << numberRange(1, 25) << Buttons{true, false};
     QTest::newRow("25 rows, hint 2 stores without touching rows")
-        << 25 << 2 << 26U << range(0, 24) << untouched;
+        << 25 << 2 << 26U << numberRange(0, 24) << untouched;
     QTest::newRow("25 rows, hint 5 neither stores nor counts")
-        << 25 << 5 << 25U << range(0, 24) << untouched;
+        << 25 << 5 << 25U << numberRange(0, 24) << untouched;
 }
 
 void TestFrameListController::indexListHints()
@@ -177,10 +173,10 @@ void TestFrameListController::quietBurstEndsWithShownFrame()
     h.feed(24);
     h.feed(1, 2); // the 25th row
     h.feed(1, 2); // stored, no row changes
-    QCOMPARE(h.rows.shownNumbers(), range(0, 24));
+    QCOMPARE(h.rows.shownNumbers(), numberRange(0, 24));
     QCOMPARE(h.rows.totalUpdates(), 0);
     h.feed(1, 0);
-    QCOMPARE(h.rows.shownNumbers(), range(2, 26));
+    QCOMPARE(h.rows.shownNumbers(), numberRange(2, 26));
     QCOMPARE(h.doc.pageStart(), 2);
     QCOMPARE(h.doc.pageEnd(), 27);
     QCOMPARE(h.buttons(), both({true, false}));
@@ -347,7 +343,7 @@ void TestFrameListController::stepping()
         QCOMPARE(h.surface.extents, (std::vector<ScrollPoint>{{900, 50}, {900, 1300}}));
     }
     QCOMPARE(h.doc.pageStart(), pageStart);
-    QCOMPARE(h.rows.shownNumbers(), range(pageStart, pageStart + 24));
+    QCOMPARE(h.rows.shownNumbers(), numberRange(pageStart, pageStart + 24));
     QCOMPARE(h.buttons(), both(buttons));
 }
 

@@ -8,12 +8,14 @@
 #include "StoreDoubles.h"
 #include "ViewDoubles.h"
 
+#include "FrameBuilders.h"
 #include <QCoreApplication>
 #include <QGuiApplication>
 #include <QImage>
 #include <QPushButton>
 #include <QScreen>
 #include <QScrollBar>
+
 #include <QTest>
 
 #include <algorithm>
@@ -80,14 +82,6 @@ struct Harness {
     CVEXODoc doc;
     CVEXOView view;
 };
-
-std::vector<std::uint32_t> range(std::uint32_t first, std::uint32_t last)
-{
-    std::vector<std::uint32_t> numbers;
-    for (std::uint32_t n = first; n <= last; ++n)
-        numbers.push_back(n);
-    return numbers;
-}
 
 } // namespace
 
@@ -258,12 +252,12 @@ void TestFrameListView::pagingButtons()
 {
     Harness h({1000, 1400});
     h.feed(26);
-    QCOMPARE(h.shownNumbers(), range(1, 25));
+    QCOMPARE(h.shownNumbers(), numberRange(1, 25));
     QCOMPARE(h.viewButtons(), (PagingButtonsState{true, false}));
     QCOMPARE(h.barButtons.state, (PagingButtonsState{true, false}));
 
     QTest::mouseClick(h.view.previousFramesButton(), Qt::LeftButton);
-    QCOMPARE(h.shownNumbers(), range(0, 24));
+    QCOMPARE(h.shownNumbers(), numberRange(0, 24));
     QCOMPARE(h.viewButtons(), (PagingButtonsState{false, true}));
     QCOMPARE(h.barButtons.state, (PagingButtonsState{false, true}));
     // Rebuilt rows are 800 wide; their squares still span 840.
@@ -274,7 +268,7 @@ void TestFrameListView::pagingButtons()
     QCOMPARE(shot.pixelColor(10 + 839, 34 + 3), QColor(Qt::black));
 
     QTest::mouseClick(h.view.nextFramesButton(), Qt::LeftButton);
-    QCOMPARE(h.shownNumbers(), range(1, 25));
+    QCOMPARE(h.shownNumbers(), numberRange(1, 25));
     QCOMPARE(h.viewButtons(), (PagingButtonsState{true, false}));
 }
 

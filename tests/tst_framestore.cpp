@@ -2,6 +2,8 @@
 
 #include "StoreDoubles.h"
 
+#include "FrameBuilders.h"
+
 #include <QTest>
 
 #include <vector>
@@ -84,14 +86,6 @@ struct Harness {
     CVEXODoc doc;
 };
 
-std::vector<std::uint32_t> range(std::uint32_t first, std::uint32_t last)
-{
-    std::vector<std::uint32_t> numbers;
-    for (std::uint32_t n = first; n <= last; ++n)
-        numbers.push_back(n);
-    return numbers;
-}
-
 } // namespace
 
 class TestFrameStore : public QObject {
@@ -157,7 +151,7 @@ void TestFrameStore::activityFlagsAndCounters()
     const auto rx = static_cast<int>(directions.count(u'R'));
     QCOMPARE(h.bar.txText, std::to_string(tx));
     QCOMPARE(h.bar.rxText, std::to_string(rx));
-    QCOMPARE(h.displayNumbers(), range(0, static_cast<std::uint32_t>(directions.size() - 1)));
+    QCOMPARE(h.displayNumbers(), numberRange(0, static_cast<std::uint32_t>(directions.size() - 1)));
 }
 
 void TestFrameStore::storedRecordTexts()
@@ -193,12 +187,13 @@ void TestFrameStore::indexListPaging_data()
     QTest::addColumn<int>("pageStart");
     QTest::addColumn<int>("pageEnd");
 
-    QTest::newRow("25th fills the page") << std::vector<int>{0} << range(0, 24) << 0 << 25;
-    QTest::newRow("26th scrolls the page") << std::vector<int>{0, 1} << range(1, 25) << 1 << 26;
+    QTest::newRow("25th fills the page") << std::vector<int>{0} << numberRange(0, 24) << 0 << 25;
+    QTest::newRow("26th scrolls the page")
+        << std::vector<int>{0, 1} << numberRange(1, 25) << 1 << 26;
     QTest::newRow("stored quietly: rows stay, window moves")
-        << std::vector<int>{0, 2, 2} << range(0, 24) << 2 << 27;
+        << std::vector<int>{0, 2, 2} << numberRange(0, 24) << 2 << 27;
     QTest::newRow("quiet burst ends with a shown frame")
-        << std::vector<int>{0, 2, 2, 2, 1} << range(4, 28) << 4 << 29;
+        << std::vector<int>{0, 2, 2, 2, 1} << numberRange(4, 28) << 4 << 29;
 }
 
 void TestFrameStore::indexListPaging()

@@ -8,6 +8,8 @@
 #include "device/PeriodicRows.h"
 #include "device/VirtualBus.h"
 
+#include "FrameBuilders.h"
+
 #include <QTest>
 
 #include <map>
@@ -15,17 +17,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-CAN_Frame frame(std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                std::initializer_list<std::uint8_t> data = {})
-{
-    CAN_Frame f;
-    f.type = type;
-    f.id = id;
-    f.dlc = dlc;
-    std::copy(data.begin(), data.end(), f.data);
-    return f;
-}
 
 struct Seen {
     CAN_Frame frame;
@@ -143,8 +134,8 @@ private slots:
     {
         VirtualBus bus(busOptions(BusProfile::Quiet));
         Observer observer;
-        bus.transmit(frame(0x14, 0x300, 1), 0ns);
-        bus.transmit(frame(0x14, 0x100, 1), 0ns);
+        bus.transmit(frameOf(0x14, 0x300, 1), 0ns);
+        bus.transmit(frameOf(0x14, 0x100, 1), 0ns);
         bus.advanceTo(10ms, observer);
         // The adapter sends its own frames in order, one after the other.
         QCOMPARE(observer.frames.size(), std::size_t(2));
@@ -158,7 +149,7 @@ private slots:
     {
         VirtualBus bus(busOptions(BusProfile::Vehicle));
         Observer observer;
-        bus.transmit(frame(0x15, 0x0E0, 4), 300ms);
+        bus.transmit(frameOf(0x15, 0x0E0, 4), 300ms);
         bus.advanceTo(10s, observer);
         std::map<std::uint32_t, int> perId;
         int remote = 0;
@@ -207,7 +198,7 @@ private slots:
         options.errorRate = 1.0; // every frame fails
         VirtualBus bus(options);
         Observer observer;
-        bus.transmit(frame(0x14, 0x123, 8), 0ns);
+        bus.transmit(frameOf(0x14, 0x123, 8), 0ns);
         bus.advanceTo(50ms, observer);
         QVERIFY(observer.frames.empty());
         QCOMPARE(int(observer.statuses.back().errorMode), recovery ? 0 : 4);
@@ -225,8 +216,8 @@ private slots:
         VirtualBus bus(options);
         Observer observer;
         bus.injectTransmitError();
-        bus.transmit(frame(0x14, 0x1, 1), 0ns);
-        bus.transmit(frame(0x14, 0x2, 1), 0ns);
+        bus.transmit(frameOf(0x14, 0x1, 1), 0ns);
+        bus.transmit(frameOf(0x14, 0x2, 1), 0ns);
         bus.advanceTo(10ms, observer);
         QCOMPARE(observer.frames.size(), std::size_t(1));
         QCOMPARE(observer.frames[0].frame.id, 0x2U);
@@ -243,7 +234,7 @@ private slots:
         Observer observer;
         bus.injectTransmitError();
         for (std::uint32_t id = 1; id <= 9; ++id)
-            bus.transmit(frame(0x14, id, 1), 0ns);
+            bus.transmit(frameOf(0x14, id, 1), 0ns);
         bus.advanceTo(20ms, observer);
         // One failure (TEC 8) and eight good frames bring TEC back to 0; the
         // error and the recovery are both reported, nothing in between.
@@ -259,7 +250,7 @@ private slots:
         // their rhythm: frame k goes out shortly after k periods.
         VirtualBus bus(busOptions(BusProfile::Saturated, 125'000));
         SessionCore core(bus);
-        QCOMPARE(int(core.setPeriodicFrame(0, frame(0x14, 0x010, 8))), 0);
+        QCOMPARE(int(core.setPeriodicFrame(0, frameOf(0x14, 0x010, 8))), 0);
         QCOMPARE(int(core.setPeriod(0, 7, 0ns)), 0);
         QCOMPARE(int(core.enablePeriodic(0, true, 0ns)), 0);
         // The session's thread advances in small steps.
@@ -282,7 +273,7 @@ private slots:
     {
         PeriodicRows rows;
         QVERIFY(!rows.enable(1, true, 0ns)); // nothing loaded
-        QVERIFY(rows.load(1, frame(0x14, 1, 0)));
+        QVERIFY(rows.load(1, frameOf(0x14, 1, 0)));
         QVERIFY(rows.enable(1, true, 0ns));
         QCOMPARE(rows.nextDue(), BusTime(0));
         rows.fire(0ns);
@@ -311,8 +302,9 @@ private slots:
         VirtualBus bus(busOptions(BusProfile::Vehicle));
         SessionCore core(bus);
         // The diagnostic node polls 0x0E0 (remote, DLC 4) twice a second.
-        QCOMPARE(int(core.setResponse(true, frame(0x05, 0x0E0, 4), frame(0x14, 0x456, 1, {0x77}))),
-                 0);
+        QCOMPARE(
+            int(core.setResponse(true, frameOf(0x05, 0x0E0, 4), frameOf(0x14, 0x456, 1, {0x77}))),
+            0);
         core.advanceTo(2100ms);
         auto count = [&](std::uint32_t id, bool remote) {
             return std::count_if(core.frames().begin(), core.frames().end(),
@@ -325,12 +317,12 @@ private slots:
         QVERIFY(polls >= 4);
         QCOMPARE(count(0x456, false), polls);
         // Our own frame that matches the trigger is not answered.
-        core.setResponse(true, frame(0x04, 0x3, 0), frame(0x14, 0x457, 0));
-        core.send(frame(0x14, 0x3, 0), core.time());
+        core.setResponse(true, frameOf(0x04, 0x3, 0), frameOf(0x14, 0x457, 0));
+        core.send(frameOf(0x14, 0x3, 0), core.time());
         core.advanceTo(2200ms);
         QCOMPARE(count(0x457, false), 0);
         // A response the bus cannot carry is not armed.
-        QVERIFY(core.setResponse(true, frame(0x05, 0x0E0, 4), frame(0x14, 0xFFF, 0)) != 0);
+        QVERIFY(core.setResponse(true, frameOf(0x05, 0x0E0, 4), frameOf(0x14, 0xFFF, 0)) != 0);
         const auto before = count(0x456, false);
         core.advanceTo(3s);
         QCOMPARE(count(0x456, false), before);
@@ -370,9 +362,9 @@ private slots:
         Collector collector;
         auto bus = std::make_unique<VirtualBus>(busOptions(BusProfile::Quiet));
         AdapterSession session(std::move(bus), clock, collector, AdapterSession::Options());
-        QVERIFY(session.send(frame(0x14, 0x1, 0)) != 0); // not started
+        QVERIFY(session.send(frameOf(0x14, 0x1, 0)) != 0); // not started
         session.start();
-        QCOMPARE(int(session.setPeriodicFrame(3, frame(0x14, 0x333, 2, {1, 2}))), 0);
+        QCOMPARE(int(session.setPeriodicFrame(3, frameOf(0x14, 0x333, 2, {1, 2}))), 0);
         QCOMPARE(int(session.setPeriod(3, 250)), 0);
         QCOMPARE(int(session.enablePeriodic(3, true)), 0);
         // Five frames in a second, stamped at 0, 250, 500, 750 and 1000 ms
