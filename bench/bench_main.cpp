@@ -42,7 +42,11 @@ void operator delete(void *p, std::size_t) noexcept
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
-    for (const auto &[name, run] : bench::registry())
-        run();
+    // With names given, only those benchmarks run.
+    const QStringList wanted = QApplication::arguments().mid(1);
+    for (const auto &[name, run] : bench::registry()) {
+        if (wanted.isEmpty() || wanted.contains(QString::fromStdString(name)))
+            run();
+    }
     return 0;
 }
