@@ -46,6 +46,15 @@ VirtualBus::Options busOptions(BusProfile profile, std::uint32_t bitrate = 500'0
     return options;
 }
 
+// A quiet bus without bus errors of its own on which a failed frame is not sent again.
+VirtualBus::Options quietBusWithoutRetransmission()
+{
+    auto options = busOptions(BusProfile::Quiet);
+    options.autoRetransmit = false;
+    options.errorRate = 0.0;
+    return options;
+}
+
 double seconds(const CAN_Frame &f)
 {
     return f.timestampHigh + f.timestampLow / 1e6;
@@ -210,10 +219,7 @@ private slots:
 
     void withoutRetransmissionAFailedFrameIsDropped()
     {
-        auto options = busOptions(BusProfile::Quiet);
-        options.autoRetransmit = false;
-        options.errorRate = 0.0;
-        VirtualBus bus(options);
+        VirtualBus bus(quietBusWithoutRetransmission());
         Observer observer;
         bus.injectTransmitError();
         bus.transmit(frameOf(0x14, 0x1, 1), 0ns);
@@ -227,10 +233,7 @@ private slots:
 
     void countersBackAtZeroAreReported()
     {
-        auto options = busOptions(BusProfile::Quiet);
-        options.autoRetransmit = false;
-        options.errorRate = 0.0;
-        VirtualBus bus(options);
+        VirtualBus bus(quietBusWithoutRetransmission());
         Observer observer;
         bus.injectTransmitError();
         for (std::uint32_t id = 1; id <= 9; ++id)
