@@ -32,7 +32,8 @@ std::string pluginCode(const QString &plugin)
 
 } // namespace
 
-CanBusAdapters::CanBusAdapters(QStringList plugins) : m_plugins(std::move(plugins))
+CanBusAdapters::CanBusAdapters(QStringList plugins, QString virtualCanServer)
+    : m_plugins(std::move(plugins)), m_virtualCanServer(std::move(virtualCanServer))
 {
     if (m_plugins.isEmpty()) {
         const QStringList installed = QCanBus::instance()->plugins();
@@ -109,6 +110,9 @@ std::unique_ptr<BusPort> CanBusAdapters::open(const AdapterDescription &adapter,
         }
         interface = found->second;
     }
+    // The virtual bus plugin takes a URL naming its server before the channel.
+    if (interface.first == QLatin1String("virtualcan") && !m_virtualCanServer.isEmpty())
+        interface.second = m_virtualCanServer + QLatin1Char('/') + interface.second;
     std::optional<std::uint32_t> bitrate;
     if (settings.timing)
         bitrate = static_cast<std::uint32_t>(BitTiming::bitrate(*settings.timing) + 0.5);

@@ -14,8 +14,9 @@
 class CanBusAdapters : public AdapterProvider {
 public:
     // plugins: the plugins to list, in this order; empty: every installed
-    // plugin, SocketCAN and the virtual bus first.
-    explicit CanBusAdapters(QStringList plugins = {});
+    // plugin, SocketCAN and the virtual bus first. virtualCanServer: the
+    // virtual bus's server as "tcp://host:port", empty for the plugin's own.
+    explicit CanBusAdapters(QStringList plugins = {}, QString virtualCanServer = {});
 
     std::vector<AdapterDescription> adapters() override;
     std::unique_ptr<BusPort> open(const AdapterDescription &adapter,
@@ -28,6 +29,7 @@ public:
 
 private:
     QStringList m_plugins;
+    QString m_virtualCanServer;
     std::mutex m_mutex;
     std::map<std::string, std::pair<QString, QString>> m_interfaces; // id -> plugin, name
 };

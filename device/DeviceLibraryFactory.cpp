@@ -18,7 +18,11 @@ std::unique_ptr<VexoDeviceLibrary> createDeviceLibrary(const DeviceLibrarySetup 
     std::vector<std::unique_ptr<AdapterProvider>> providers;
     if (setup.virtualAdapters)
         providers.push_back(std::make_unique<VirtualAdapters>());
-    if (setup.canBusAdapters)
-        providers.push_back(std::make_unique<CanBusAdapters>(setup.plugins));
+    if (setup.canBusAdapters) {
+        const QString server = setup.virtualCanServer.isEmpty()
+            ? qEnvironmentVariable("VEXO_VIRTUALCAN_SERVER")
+            : setup.virtualCanServer;
+        providers.push_back(std::make_unique<CanBusAdapters>(setup.plugins, server));
+    }
     return std::make_unique<VexoDeviceLibrary>(std::move(options), std::move(providers));
 }

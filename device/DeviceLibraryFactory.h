@@ -20,6 +20,11 @@ struct DeviceLibrarySetup {
     QStringList plugins;
     // Include Qt Serial Bus interfaces at all.
     bool canBusAdapters = true;
+    // The server of Qt's virtual CAN bus, as "tcp://host:port"; empty: the
+    // VEXO_VIRTUALCAN_SERVER environment variable, else the plugin's default
+    // (a server on the local host, port 35468). A private port keeps a test's
+    // bus apart from every other program on the machine.
+    QString virtualCanServer;
 };
 
 // The library the main window uses: the virtual adapters first, then every

@@ -3,8 +3,7 @@
 // then what only the virtual adapters do (unplugging, stored settings), and a
 // peer nobody here wrote: Qt's canbusutil listening on the virtual CAN bus.
 //
-// Everything that touches Qt's virtual CAN bus (one fixed TCP port per
-// machine) lives in this one executable.
+// Qt's virtual CAN bus runs on a private port chosen once for this executable.
 
 #include "capture/WindowMessages.h"
 #include "device/CanBusAdapters.h"
@@ -13,6 +12,7 @@
 #include "device/VirtualAdapters.h"
 
 #include "NotificationRecorder.h"
+#include "VirtualCanServer.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -49,6 +49,13 @@ auto sentWithId(std::uint32_t id)
 double secondsOf(const CAN_Frame &f)
 {
     return f.timestampHigh + f.timestampLow / 1e6;
+}
+
+// The virtual bus server every test here shares.
+QString virtualCanServer()
+{
+    static const QString server = privateVirtualCanServer();
+    return server;
 }
 
 int indexOf(DeviceLibrary &library, const std::string &instanceId)
@@ -385,6 +392,7 @@ protected:
         setup.dataDirectory = dataDirectory;
         setup.virtualAdapters = false;
         setup.plugins = {QStringLiteral("virtualcan")};
+        setup.virtualCanServer = virtualCanServer();
         return createDeviceLibrary(setup);
     }
     std::string adapterId() const override { return "VCCAN0___"; }
@@ -431,6 +439,7 @@ private slots:
         DeviceLibrarySetup setup;
         setup.dataDirectory = m_data->path();
         setup.plugins = {QStringLiteral("virtualcan")};
+        setup.virtualCanServer = virtualCanServer();
         auto library = createDeviceLibrary(setup);
         std::int32_t count = 0;
         QCOMPARE(int(library->DevGetDeviceCount(count)), 0);
@@ -604,6 +613,7 @@ private slots:
         setup.dataDirectory = m_data->path();
         setup.virtualAdapters = false;
         setup.plugins = {QStringLiteral("virtualcan")};
+        setup.virtualCanServer = virtualCanServer();
         auto library = createDeviceLibrary(setup);
         QCOMPARE(int(library->DevOpen(indexOf(*library, "VCCAN0___"))), 0);
         QCOMPARE(int(library->DevStart(1)), 0);
@@ -612,7 +622,8 @@ private slots:
         listener.setProcessChannelMode(QProcess::MergedChannels);
         listener.start(
             canbusutil,
-            {QStringLiteral("-l"), QStringLiteral("virtualcan"), QStringLiteral("can0")});
+            {QStringLiteral("-l"), QStringLiteral("virtualcan"),
+             virtualCanServer() + QStringLiteral("/can0")});
         QVERIFY(listener.waitForStarted());
         QByteArray output;
         auto read = [&] {
