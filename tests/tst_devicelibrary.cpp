@@ -620,10 +620,9 @@ private slots:
 
         QProcess listener;
         listener.setProcessChannelMode(QProcess::MergedChannels);
-        listener.start(
-            canbusutil,
-            {QStringLiteral("-l"), QStringLiteral("virtualcan"),
-             virtualCanServer() + QStringLiteral("/can0")});
+        listener.start(canbusutil,
+                       {QStringLiteral("-l"), QStringLiteral("virtualcan"),
+                        virtualCanServer() + QStringLiteral("/can0")});
         QVERIFY(listener.waitForStarted());
         QByteArray output;
         auto read = [&] {

@@ -15,7 +15,8 @@ private slots:
         QTest::newRow("standard id") << QByteArray("7FF") << 0x7FFU;
         QTest::newRow("lower case") << QByteArray("1abcdeff") << 0x1ABCDEFFU;
         QTest::newRow("leading zeros") << QByteArray("00000123") << 0x123U;
-        QTest::newRow("nine digits: the last eight count") << QByteArray("123456789") << 0x23456789U;
+        QTest::newRow("nine digits: the last eight count")
+            << QByteArray("123456789") << 0x23456789U;
         QTest::newRow("G is 0x47: low bits 7") << QByteArray("1G") << 0x17U;
         QTest::newRow("blank is 0x20: low bits 0") << QByteArray("1 2") << 0x102U;
         QTest::newRow("all F") << QByteArray("FFFFFFFF") << 0xFFFFFFFFU;
