@@ -10,6 +10,7 @@
 #include "device/AdapterList.h"
 #include "display/FrameListView.h"
 #include "display/FrameRowWidget.h"
+#include "inspect/PacketDialogFactory.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -45,6 +46,8 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_document.setRowFactory(m_rows.get());
     m_view = new CVEXOView(this);
     m_view->setMessageReporter(m_messages);
+    m_frameViews = std::make_unique<PacketDialogFactory>(m_view);
+    m_view->setFrameViewFactory(m_frameViews.get());
     m_view->setDocument(&m_document);
     setCentralWidget(m_view);
     m_document.setMainFrame(this);

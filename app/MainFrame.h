@@ -18,6 +18,7 @@ class CVEXODoc;
 class CVEXOView;
 class LinkStatusPoller;
 class MessageReporter;
+class PacketDialogFactory;
 class QLabel;
 class QMenu;
 class QProgressBar;
@@ -97,6 +98,7 @@ private:
     CBarDlg *m_bar = nullptr;
     CVEXOView *m_view = nullptr;
     std::unique_ptr<SquareRowFactory> m_rows;
+    std::unique_ptr<PacketDialogFactory> m_frameViews;
     std::unique_ptr<CRxWnd> m_receiver;
     QProgressBar *m_progress = nullptr;
     std::string m_instanceId;
