@@ -75,10 +75,13 @@ void CPacketView::OnDraw(QPainter &painter) const
         painter.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
         if (cell.text.empty())
             continue;
+        // Text too wide for its cell is cut at the outline, not drawn over it.
+        painter.setClipRect(rect.adjusted(1, 1, -1, -1));
         painter.setFont(diagramFont(cell.fontHeight));
         const int flags = Qt::TextSingleLine | Qt::AlignVCenter
             | (cell.align == BitDiagram::Align::Left ? Qt::AlignLeft : Qt::AlignHCenter);
         painter.drawText(rect, flags, QString::fromStdString(cell.text));
+        painter.setClipping(false);
     }
     painter.restore();
 }
