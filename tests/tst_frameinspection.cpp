@@ -89,9 +89,6 @@ private Q_SLOTS:
     void stepping_data();
     void stepping();
     void dataValuesKeepTheirLastTwoCharacters();
-    void lengthsOutsideTheByteTable_data();
-    void lengthsOutsideTheByteTable();
-    void typesWithoutFrameBitDrawNothing();
 };
 
 void TestFrameInspection::fieldModel_data()
@@ -258,51 +255,6 @@ void TestFrameInspection::dataValuesKeepTheirLastTwoCharacters()
     BitDiagram::setFieldModel(model, 0x04, 3, {}, {}, dataValues, {});
     QCOMPARE(toList(model.dataValues),
              (QStringList{"0xA5", "0xFF", "0x7", "0x", "0x", "0x", "0x", "0x"}));
-}
-
-void TestFrameInspection::lengthsOutsideTheByteTable_data()
-{
-    QTest::addColumn<int>("dlc");
-    QTest::addColumn<int>("dataAreaRight"); // exclusive right edge of the outline
-    QTest::addColumn<int>("dataAreaBottom");
-    QTest::addColumn<int>("byteCells");
-
-    QTest::newRow("DLC 0: the caption alone") << 0 << 147 << 161 << 0;
-    QTest::newRow("DLC 15: eight bytes") << 15 << 1099 << 221 << 8;
-    QTest::newRow("DLC 255: eight bytes") << 255 << 1099 << 221 << 8;
-}
-
-void TestFrameInspection::lengthsOutsideTheByteTable()
-{
-    QFETCH(int, dlc);
-    QFETCH(int, dataAreaRight);
-    QFETCH(int, dataAreaBottom);
-    QFETCH(int, byteCells);
-
-    BitDiagram::Model model;
-    BitDiagram::setFieldModel(model, 0x04, static_cast<std::uint8_t>(dlc), {}, {}, {}, {});
-    const std::vector<BitDiagram::Cell> cells = BitDiagram::diagramCells(model);
-
-    const auto outline = std::find_if(cells.begin(), cells.end(),
-                                      [](const BitDiagram::Cell &c) { return c.rect.top == 129; });
-    QVERIFY(outline != cells.end());
-    QCOMPARE(outline->rect, (PixelRect{9, 129, dataAreaRight, dataAreaBottom}));
-    QCOMPARE(std::next(outline)->text, std::string("DATA"));
-    const auto byteCount = std::count_if(
-        cells.begin(), cells.end(), [](const BitDiagram::Cell &c) { return c.rect.top == 160; });
-    QCOMPARE(byteCount, byteCells);
-    for (const BitDiagram::Cell &cell : cells)
-        QVERIFY(cell.rect.right <= 1103);
-}
-
-void TestFrameInspection::typesWithoutFrameBitDrawNothing()
-{
-    for (const std::uint8_t type : {0x00, 0x01, 0x02, 0x03, 0x10, 0x13, 0xF3}) {
-        BitDiagram::Model model;
-        BitDiagram::setFieldModel(model, type, 8, {}, {}, {}, {});
-        QVERIFY2(BitDiagram::diagramCells(model).empty(), qPrintable(QString::number(type)));
-    }
-    QVERIFY(BitDiagram::diagramCells(BitDiagram::Model{}).empty());
 }
 
 QTEST_GUILESS_MAIN(TestFrameInspection)

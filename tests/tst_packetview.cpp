@@ -175,6 +175,9 @@ void TestPacketView::pixels_data()
                {147, 175, White},  {144, 165, Value}, {145, 165, Black}, {12, 192, Green},
                {144, 192, Yellow}, {145, 205, Black}, {12, 252, Yellow},
            };
+    QTest::newRow("DLC 15: eight bytes, as on the bus")
+        << 0x04 << 15
+        << Probes{{1096, 165, Value}, {1098, 175, Black}, {1099, 175, White}, {12, 252, Yellow}};
     QTest::newRow("DLC 0: the caption alone")
         << 0x04 << 0
         << Probes{
