@@ -46,6 +46,8 @@ CVEXOView::CVEXOView(QWidget *parent) : QScrollArea(parent)
 
 CVEXOView::~CVEXOView()
 {
+    // The Detailed Frame View asks this view for frames: it closes first.
+    m_controller.closeFrameView();
     // The store owns the rows, which live on this view's canvas: release them
     // while the canvas still exists.
     setDocument(nullptr);

@@ -80,6 +80,7 @@ private Q_SLOTS:
     void endings_data();
     void endings();
     void clearInTheMainWindowClosesIt();
+    void closesWithItsOwner();
 };
 
 void TestPacketDialog::openAndStep()
@@ -183,6 +184,30 @@ void TestPacketDialog::clearInTheMainWindowClosesIt()
 
     frame.controlBar()->clearButton()->click();
     QVERIFY(!frame.view()->frameView());
+    deleteClosedWindows();
+    QVERIFY(!dialog);
+}
+
+void TestPacketDialog::closesWithItsOwner()
+{
+    QWidget window;
+    CVEXODoc doc;
+    doc.OnNewDocument();
+    auto *view = new CVEXOView(&window);
+    PacketDialogFactory factory(view);
+    view->setFrameViewFactory(&factory);
+    view->setDocument(&doc);
+    window.show();
+    view->OnNewFrame(frameOf(0x04, 0x100, 0), 0);
+
+    FrameRequestEvent open(WM_OPEN_FRAME_VIEW, 0);
+    QCoreApplication::sendEvent(view, &open);
+    QPointer<CPacketDlg> dialog = dynamic_cast<CPacketDlg *>(view->frameView());
+    QVERIFY(dialog);
+    QCOMPARE(dialog->parentWidget(), &window);
+
+    delete view;
+    QVERIFY(!dialog->isVisible());
     deleteClosedWindows();
     QVERIFY(!dialog);
 }
