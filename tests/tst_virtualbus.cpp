@@ -1,6 +1,7 @@
 // The virtual adapters' bus and the session around it, on bus time and on a
 // clock driven by hand: nothing here waits for real time to pass.
 
+#include "capture/CanBitStream.h"
 #include "capture/WindowMessages.h"
 #include "device/AdapterSession.h"
 #include "device/DisplayHintPolicy.h"
@@ -130,6 +131,10 @@ private slots:
             const auto expected =
                 BusTime(static_cast<std::int64_t>(length) * 1'000'000'000LL / bitrate);
             QVERIFY(std::chrono::abs(seen.at - previous - expected) <= 1ns);
+            // The detailed view gives every frame the time the bus gave it.
+            const CanBitStream stream(seen.frame.type, seen.frame.id, seen.frame.dlc,
+                                      seen.frame.data);
+            QCOMPARE((seen.at - previous).count(), stream.durationNs(std::uint32_t(bitrate)));
             previous = seen.at;
         }
         QVERIFY(bits <= static_cast<std::uint64_t>(bitrate));
