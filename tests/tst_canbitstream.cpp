@@ -200,10 +200,10 @@ private slots:
             for (int i = 0; i < stream.size(); ++i) {
                 const auto &bit = stream[i];
                 const bool inStuffedPart = ownBits < stuffed || (ownBits == stuffed && bit.stuff);
-                if (inStuffedPart && run == 5)
-                    QVERIFY2(bit.stuff && bit.level != last, qPrintable(QString::number(i)));
-                else
-                    QVERIFY2(!bit.stuff, qPrintable(QString::number(i)));
+                const bool right =
+                    inStuffedPart && run == 5 ? bit.stuff && bit.level != last : !bit.stuff;
+                if (!right)
+                    QFAIL(qPrintable(QStringLiteral("frame %1, bit %2").arg(n).arg(i)));
                 run = bit.level == last ? run + 1 : 1;
                 last = bit.level;
                 stuffSeen += bit.stuff ? 1 : 0;
