@@ -61,25 +61,6 @@ private slots:
         QVERIFY(heightFor(CanBitStream::MaxBits, PageWidth) <= 500);
     }
 
-    void cellsSitInLanes_data()
-    {
-        QTest::addColumn<int>("bit");
-        QTest::addColumn<int>("width");
-        QTest::addColumn<PixelRect>("cell");
-        QTest::newRow("first") << 0 << PageWidth << PixelRect{44, 90, 68, 114};
-        QTest::newRow("last of the first lane")
-            << 43 << PageWidth << PixelRect{1076, 90, 1100, 114};
-        QTest::newRow("first of the second lane") << 44 << PageWidth << PixelRect{44, 178, 68, 202};
-        QTest::newRow("narrow page, third lane") << 25 << 294 << PixelRect{164, 266, 188, 290};
-    }
-    void cellsSitInLanes()
-    {
-        QFETCH(int, bit);
-        QFETCH(int, width);
-        QFETCH(PixelRect, cell);
-        QCOMPARE(cellRect(bit, width), cell);
-    }
-
     void nothingIsCutAtAnyWidth_data()
     {
         QTest::addColumn<int>("width");
