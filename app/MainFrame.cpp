@@ -11,6 +11,7 @@
 #include "display/FrameListView.h"
 #include "display/FrameRowWidget.h"
 #include "inspect/PacketDialogFactory.h"
+#include "transmit/ExerciserDialog.h"
 
 #include <QCloseEvent>
 #include <QHBoxLayout>
@@ -83,6 +84,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
 
 CMainFrame::~CMainFrame()
 {
+    delete m_exerciser.data();
     m_library.registerDeviceNotification(DeviceInterfaceClass{}, nullptr);
     m_poller->stop();
     m_library.DevSetNotifyWindow(nullptr);
@@ -103,12 +105,13 @@ void CMainFrame::createMenus()
 
     m_functionMenu = menuBar()->addMenu(QStringLiteral("F&unction"));
     m_exerciserAction = m_functionMenu->addAction(QStringLiteral("Exerciser"));
+    connect(m_exerciserAction, &QAction::triggered, this, &CMainFrame::OnExerciser);
     m_functionMenu->addSeparator();
     m_sortAction = m_functionMenu->addAction(QStringLiteral("Sort"));
     m_filterAction = m_functionMenu->addAction(QStringLiteral("Filter"));
     connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
-        // The exerciser, filter and sort are not part of this build yet.
-        m_exerciserAction->setEnabled(false);
+        m_exerciserAction->setEnabled(IsConnected());
+        // Filter and sort are not part of this build yet.
         m_sortAction->setEnabled(false);
         m_filterAction->setEnabled(false);
     });
@@ -243,6 +246,13 @@ void CMainFrame::Disconnect()
     if (IsConnected())
         m_library.DevClose();
     SetLinkStatus(0);
+    if (m_exerciser && m_exerciser->isVisible()) {
+        m_exerciser->StopPeriodicRows();
+        // Later: the Exerciser may be inside one of its own message boxes.
+        m_exerciser->hide();
+        m_exerciser->deleteLater();
+        m_exerciser = nullptr;
+    }
     UpdateLinkControls();
 }
 
@@ -293,6 +303,28 @@ void CMainFrame::OpenErrorStatusDialog()
     // Opens the Error Status dialog once it is part of the program.
 }
 
+CExerciserDlg *CMainFrame::exerciser() const
+{
+    return m_exerciser;
+}
+
+void CMainFrame::OnExerciser()
+{
+    if (m_exerciser && m_exerciser->isVisible()) {
+        m_exerciser->raise();
+        m_exerciser->activateWindow();
+        return;
+    }
+    // A hidden earlier Exerciser is never shown again.
+    if (m_exerciser)
+        m_exerciser->deleteLater();
+    // A window of its own beside the main window; message boxes of its own
+    // unless a test records them.
+    m_exerciser = new CExerciserDlg(m_library, m_ownMessages ? nullptr : m_messages);
+    m_exerciser->setAttribute(Qt::WA_QuitOnClose, false);
+    m_exerciser->show();
+}
+
 void CMainFrame::OnAbout()
 {
     CAboutDlg about(this);
@@ -303,6 +335,8 @@ void CMainFrame::closeEvent(QCloseEvent *event)
 {
     m_library.DevRelease();
     m_document.Clear();
+    if (m_exerciser)
+        m_exerciser->StopPeriodicRows();
     Disconnect();
     m_poller->stop();
     event->accept();

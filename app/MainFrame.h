@@ -6,6 +6,7 @@
 #include "device/DeviceLibrary.h"
 
 #include <QMainWindow>
+#include <QPointer>
 
 #include <atomic>
 #include <cstdint>
@@ -13,6 +14,7 @@
 #include <string>
 
 class CBarDlg;
+class CExerciserDlg;
 class CRxWnd;
 class CVEXODoc;
 class CVEXOView;
@@ -69,6 +71,7 @@ public:
     CVEXODoc &document() { return m_document; }
     CVEXOView *view() const { return m_view; }
     CBarDlg *controlBar() const { return m_bar; }
+    CExerciserDlg *exerciser() const;
     CRxWnd *receiver() const { return m_receiver.get(); }
     QProgressBar *progress() const { return m_progress; }
     const std::string &instanceId() const { return m_instanceId; }
@@ -87,6 +90,7 @@ private:
     void OnDeviceArrival();
     void OnDeviceRemoval(const std::string &devicePath);
     void OpenErrorStatusDialog();
+    void OnExerciser();
     void OnAbout();
 
     CVEXODoc &m_document;
@@ -102,6 +106,7 @@ private:
     std::unique_ptr<CRxWnd> m_receiver;
     QProgressBar *m_progress = nullptr;
     std::string m_instanceId;
+    QPointer<CExerciserDlg> m_exerciser;
     std::atomic<std::uint8_t> m_linkStatus{0};
     std::uint8_t m_shownLinkValue = 0;
     std::unique_ptr<LinkStatusPoller> m_poller;

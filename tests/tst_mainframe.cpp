@@ -5,6 +5,7 @@
 #include "capture/WindowMessages.h"
 #include "controls/IconButton.h"
 #include "device/ConnectDialog.h"
+#include "transmit/ExerciserDialog.h"
 
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
@@ -36,6 +37,21 @@ struct Harness {
     }
 
     CBarDlg *bar() const { return frame->controlBar(); }
+
+    // The Function menu's Exerciser command as the user reaches it: the menu
+    // is shown first, which decides whether the command is offered.
+    QAction *exerciserCommand() const
+    {
+        QMenu *function = frame->menuBar()->actions().at(1)->menu();
+        emit function->aboutToShow();
+        return function->actions().at(0);
+    }
+
+    CExerciserDlg *openExerciser() const
+    {
+        exerciserCommand()->trigger();
+        return frame->exerciser();
+    }
 
     CConnectDlg *openConnectDialog()
     {
@@ -93,6 +109,10 @@ private Q_SLOTS:
     void clearResetsCountersAndPages();
     void displayModeSwitch();
     void closeOrder();
+    void exerciserCommand();
+    void disconnectWithExerciser_data();
+    void disconnectWithExerciser();
+    void closeWithExerciser();
 };
 
 void TestMainFrame::startUpState()
@@ -406,6 +426,94 @@ void TestMainFrame::closeOrder()
     idle.library.clearCalls();
     QVERIFY(idle.frame->close());
     QCOMPARE(idle.library.ordinals(), (std::vector<O>{O::Release}));
+}
+
+void TestMainFrame::exerciserCommand()
+{
+    Harness h;
+    QVERIFY(!h.exerciserCommand()->isEnabled());
+    QVERIFY(h.openExerciser() == nullptr);
+
+    h.connect();
+    QVERIFY(h.exerciserCommand()->isEnabled());
+    CExerciserDlg *first = h.openExerciser();
+    QVERIFY(first != nullptr);
+    QVERIFY(first->isVisible());
+    QVERIFY(first->isWindow());
+    QCOMPARE(first->windowTitle(), QStringLiteral("Exerciser"));
+    // It does not keep the program alive once the main window is closed.
+    QVERIFY(!first->testAttribute(Qt::WA_QuitOnClose));
+
+    // While it is visible the command only brings it forward.
+    first->row(1).toggle->click();
+    h.library.clearCalls();
+    QCOMPARE(h.openExerciser(), first);
+    QVERIFY(h.library.calls().empty());
+
+    // Hidden by Close, it is replaced by a fresh one with every row on Auto.
+    first->closeButton()->click();
+    QVERIFY(!first->isVisible());
+    QPointer<CExerciserDlg> hidden = first;
+    CExerciserDlg *second = h.openExerciser();
+    QVERIFY(second != first);
+    QVERIFY(second->isVisible());
+    QCOMPARE(second->row(1).toggle->text(), QStringLiteral("Auto"));
+    QCOMPARE(h.library.count(DevOrdinal::SetPeriod), 4);
+    QCOMPARE(h.library.count(DevOrdinal::EnablePeriodic), 0);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    QVERIFY(hidden.isNull());
+}
+
+void TestMainFrame::disconnectWithExerciser_data()
+{
+    QTest::addColumn<bool>("visible");
+    QTest::newRow("visible: rows stopped, window destroyed") << true;
+    QTest::newRow("hidden: left alone") << false;
+}
+
+void TestMainFrame::disconnectWithExerciser()
+{
+    QFETCH(bool, visible);
+    Harness h;
+    h.connect();
+    QPointer<CExerciserDlg> exerciser = h.openExerciser();
+    if (!visible)
+        exerciser->hide();
+    h.library.clearCalls();
+
+    h.bar()->disconnectButton()->click();
+    using O = DevOrdinal;
+    if (visible) {
+        QCOMPARE(h.library.ordinals(),
+                 (std::vector<O>{O::Close, O::EnablePeriodic, O::EnablePeriodic, O::EnablePeriodic,
+                                 O::EnablePeriodic}));
+        for (int r = 0; r < 4; ++r)
+            QCOMPARE(h.library.calls()[std::size_t(r + 1)].args, (std::vector<std::int64_t>{r, 0}));
+        QVERIFY(h.frame->exerciser() == nullptr);
+        QVERIFY(!exerciser->isVisible());
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        QVERIFY(exerciser.isNull());
+    } else {
+        QCOMPARE(h.library.ordinals(), (std::vector<O>{O::Close}));
+        QCOMPARE(h.frame->exerciser(), exerciser.data());
+    }
+    QVERIFY(!h.exerciserCommand()->isEnabled());
+}
+
+void TestMainFrame::closeWithExerciser()
+{
+    Harness h;
+    h.connect();
+    h.openExerciser();
+    h.library.clearCalls();
+
+    QVERIFY(h.frame->close());
+    // The rows are stopped by the close and again by the disconnect, which
+    // finds the Exerciser visible.
+    using O = DevOrdinal;
+    const O E = O::EnablePeriodic;
+    QCOMPARE(h.library.ordinals(), (std::vector<O>{O::Release, E, E, E, E, O::Close, E, E, E, E}));
+    QVERIFY(h.frame->exerciser() == nullptr);
 }
 
 QTEST_MAIN(TestMainFrame)
