@@ -164,8 +164,9 @@ private slots:
         Program program("VCCAN0___");
         QProcess listener;
         listener.setProcessChannelMode(QProcess::MergedChannels);
-        listener.start(canbusutil, {QStringLiteral("-l"), QStringLiteral("virtualcan"),
-                                    virtualCanServer() + QStringLiteral("/can0")});
+        listener.start(canbusutil,
+                       {QStringLiteral("-l"), QStringLiteral("virtualcan"),
+                        virtualCanServer() + QStringLiteral("/can0")});
         QVERIFY(listener.waitForStarted());
         QByteArray output;
         auto read = [&] {
