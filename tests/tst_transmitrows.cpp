@@ -46,22 +46,6 @@ class TransmitRowsTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void kindTable()
-    {
-        const char *labels[] = {"STD DATA", "STD REMOTE", "EXT DATA", "EXT REMOTE"};
-        for (int k = 0; k < FrameKindCount; ++k) {
-            const FrameKind &kind = FrameKinds[static_cast<std::size_t>(k)];
-            QCOMPARE(QByteArray(kind.label.data(), qsizetype(kind.label.size())),
-                     QByteArray(labels[k]));
-            QCOMPARE(int(kind.transmittedType), 0x14 + k);
-            QCOMPARE(int(kind.receivedType), 0x04 + k);
-            QCOMPARE(kind.identifierLength, kind.extended ? 8 : 3);
-            QCOMPARE(kind.identifierLimit, kind.extended ? 0x1FFFFFFFU : 0x7FFU);
-        }
-        // A list with nothing chosen counts as its first kind.
-        QCOMPARE(frameKindAt(-1).transmittedType, FrameKinds[0].transmittedType);
-    }
-
     void rowRecord_data()
     {
         QTest::addColumn<FrameRowFields>("row");
@@ -72,19 +56,9 @@ private slots:
 
         QTest::newRow("std data dlc 3 sends three bytes")
             << rowOf(0, "123", 3, Defaults) << 0x14 << 0x123U << 3 << Bytes{0x12, 0x34, 0x56};
-        QTest::newRow("dlc 0 sends no data")
-            << rowOf(0, "7AB", 0, Defaults) << 0x14 << 0x7ABU << 0 << Bytes{};
-        QTest::newRow("empty identifier and data fields send 0")
-            << rowOf(2, "", 2, {"", ""}) << 0x16 << 0U << 2 << Bytes{0, 0};
-        QTest::newRow("A alone is 0x0A")
-            << rowOf(0, "1", 1, {"A"}) << 0x14 << 1U << 1 << Bytes{0x0A};
         QTest::newRow("ext remote dlc 8 carries its disabled fields")
             << rowOf(3, "1ABCDEFF", 8, Defaults) << 0x17 << 0x1ABCDEFFU << 8
             << Bytes{0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xDE, 0xFF};
-        QTest::newRow("eight characters under a standard kind")
-            << rowOf(0, "00000123", 1, {"FF"}) << 0x14 << 0x123U << 1 << Bytes{0xFF};
-        QTest::newRow("std remote")
-            << rowOf(1, "7FF", 2, {"01", "02"}) << 0x15 << 0x7FFU << 2 << Bytes{0x01, 0x02};
     }
     void rowRecord()
     {
@@ -111,15 +85,9 @@ private slots:
         QTest::newRow("defaults: remote input carries no data")
             << DefaultInputRow() << DefaultResponseRow() << 0x05 << 0x456U << Bytes{} << 0x14
             << 0x456U << all;
-        QTest::newRow("ext data input dlc 2 writes two bytes")
-            << rowOf(2, "1CDA00F1", 2, Defaults) << DefaultResponseRow() << 0x06 << 0x1CDA00F1U
-            << Bytes{0x12, 0x34} << 0x14 << 0x456U << all;
         QTest::newRow("remote response dlc 4 still writes four bytes")
             << DefaultInputRow() << rowOf(1, "456", 4, Defaults) << 0x05 << 0x456U << Bytes{}
             << 0x15 << 0x456U << Bytes{0x12, 0x34, 0x56, 0x78};
-        QTest::newRow("empty identifier gives 0")
-            << rowOf(0, "", 0, {}) << rowOf(0, "", 1, {"7"}) << 0x04 << 0U << Bytes{} << 0x14 << 0U
-            << Bytes{0x07};
         QTest::newRow("ext remote input")
             << rowOf(3, "ABCDEF", 3, Defaults) << rowOf(2, "ABCDEF", 1, Defaults) << 0x07
             << 0xABCDEFU << Bytes{} << 0x16 << 0xABCDEFU << Bytes{0x12};
@@ -233,70 +201,6 @@ private slots:
             for (int i = 0; i < 4; ++i)
                 QCOMPARE(check.values[static_cast<std::size_t>(i)], texts.at(i).trimmed().toInt());
         }
-    }
-
-    void rowControls_data()
-    {
-        QTest::addColumn<QString>("caption");
-        QTest::addColumn<FrameRowFields>("row");
-        QTest::addColumn<bool>("frameFields");
-        QTest::addColumn<int>("dataFields"); // enabled data fields, from field 0
-        QTest::addColumn<int>("length");     // 0: no limit set
-        QTest::addColumn<QString>("replacement");
-
-        QTest::newRow("std data dlc 3")
-            << "Auto" << rowOf(0, "123", 3, Defaults) << true << 3 << 3 << QString();
-        QTest::newRow("remote kinds have no data fields")
-            << "Auto" << rowOf(3, "1", 8, Defaults) << true << 0 << 8 << QString();
-        QTest::newRow("ext data dlc 8")
-            << "Auto" << rowOf(2, "12345678", 8, Defaults) << true << 8 << 8 << QString();
-        QTest::newRow("switched to std: clamped")
-            << "Auto" << rowOf(0, "12345678", 8, Defaults) << true << 8 << 3 << "7FF";
-        QTest::newRow("running: locked as it is")
-            << "Stop" << rowOf(0, "12345678", 3, Defaults) << false << 0 << 0 << QString();
-    }
-    void rowControls()
-    {
-        QFETCH(QString, caption);
-        QFETCH(FrameRowFields, row);
-        QFETCH(bool, frameFields);
-        QFETCH(int, dataFields);
-        QFETCH(int, length);
-        QFETCH(QString, replacement);
-        const RowControlState state = RowControlsFor(caption.toStdString(), row);
-        QCOMPARE(state.frameFieldsEnabled, frameFields);
-        for (int i = 0; i < DataFieldCount; ++i)
-            QCOMPARE(state.dataEnabled[static_cast<std::size_t>(i)], i < dataFields);
-        QCOMPARE(state.identifierLength.value_or(0), length);
-        QCOMPARE(QString::fromStdString(std::string(state.identifierReplacement.value_or(""))),
-                 replacement);
-    }
-
-    void paneControls_data()
-    {
-        QTest::addColumn<bool>("enabled");
-        QTest::addColumn<FrameRowFields>("row");
-        QTest::addColumn<bool>("fields");
-        QTest::addColumn<int>("dataFields");
-        QTest::addColumn<int>("length");
-
-        QTest::newRow("Enable off locks everything")
-            << false << DefaultResponseRow() << false << 0 << 0;
-        QTest::newRow("remote input") << true << DefaultInputRow() << true << 0 << 3;
-        QTest::newRow("ext data dlc 2") << true << rowOf(2, "1", 2, Defaults) << true << 2 << 8;
-    }
-    void paneControls()
-    {
-        QFETCH(bool, enabled);
-        QFETCH(FrameRowFields, row);
-        QFETCH(bool, fields);
-        QFETCH(int, dataFields);
-        QFETCH(int, length);
-        const PaneRowState state = PaneRowControlsFor(enabled, row);
-        QCOMPARE(state.fieldsEnabled, fields);
-        for (int i = 0; i < DataFieldCount; ++i)
-            QCOMPARE(state.dataEnabled[static_cast<std::size_t>(i)], i < dataFields);
-        QCOMPARE(state.identifierLength.value_or(0), length);
     }
 };
 
