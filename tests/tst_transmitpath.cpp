@@ -92,6 +92,9 @@ struct Program {
         doc.OnNewDocument();
         frame = std::make_unique<CMainFrame>(doc, *library, &messages);
         frame->show();
+        // The control bar hands itself to the store from a start-up timer;
+        // counters reach it only from then on.
+        QTRY_VERIFY(doc.controlBar() != nullptr);
         const int index = indexOf(*library, adapterId);
         QVERIFY(index >= 0);
         frame->controlBar()->connectButton()->click();
