@@ -83,6 +83,17 @@ public:
     void SetErrorStatus(CAN_ErrorStatus status);
     void SetDisplayMode(std::uint8_t mode);
 
+    // Filter and sort (select/): one-shot replacements of the display list.
+    void ClearExcludedIds();
+    void AddExcludedId(std::uint8_t kind, std::uint32_t id);
+    void ApplySelectionFilter();
+    // flags: bit 0 standard frames within [standardFrom, standardTo], bit 1
+    // extended frames within [extendedFrom, extendedTo]; bounds inclusive.
+    void ApplyRangeFilter(std::uint8_t flags, std::uint32_t standardFrom, std::uint32_t standardTo,
+                          std::uint32_t extendedFrom, std::uint32_t extendedTo);
+    // Keys 1 to 4 (SortKey in select/SelectionRules.h); any other does nothing.
+    void SortDisplayList(int key);
+
     // Accessors.
     std::uint32_t frameCount() const { return m_frameCount; }
     int rowCount() const { return static_cast<int>(m_pageRows.size()); }
@@ -93,6 +104,7 @@ public:
     std::int32_t pageCount() const { return m_pageCount; }
     std::size_t displaySize() const { return m_displayList.size(); }
     CAN_Packet displayEntry(std::size_t i) const { return m_arrival[m_displayList[i]]; }
+    CAN_Packet storedEntry(std::size_t i) const { return m_arrival[i]; }
     std::size_t identifierCount() const { return m_identifierList.size(); }
     CAN_Packet identifierEntry(std::size_t i) const { return m_arrival[m_identifierList[i]]; }
     std::size_t excludedCount() const { return m_excludedIds.size(); }
