@@ -109,11 +109,14 @@ void CMainFrame::createMenus()
     m_functionMenu->addSeparator();
     m_sortAction = m_functionMenu->addAction(QStringLiteral("Sort"));
     m_filterAction = m_functionMenu->addAction(QStringLiteral("Filter"));
+    m_sortAction->setStatusTip(QStringLiteral("Sorting by ..."));
+    connect(m_sortAction, &QAction::triggered, m_view, &CVEXOView::OnSort);
+    connect(m_filterAction, &QAction::triggered, m_view, &CVEXOView::OnFilter);
     connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
         m_exerciserAction->setEnabled(IsConnected());
-        // Filter and sort are not part of this build yet.
-        m_sortAction->setEnabled(false);
-        m_filterAction->setEnabled(false);
+        // Filter and sort replace the display list; no frames may arrive meanwhile.
+        m_sortAction->setEnabled(!IsConnected());
+        m_filterAction->setEnabled(!IsConnected());
     });
 
     QMenu *help = menuBar()->addMenu(QStringLiteral("&Help"));

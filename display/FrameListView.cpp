@@ -3,6 +3,8 @@
 #include "capture/FrameStore.h"
 #include "capture/WindowMessages.h"
 #include "display/FrameRequestEvent.h"
+#include "select/FilterDialog.h"
+#include "select/SortDialog.h"
 
 #include <QPalette>
 #include <QPushButton>
@@ -93,6 +95,22 @@ void CVEXOView::GoToPage(std::uint32_t page)
 void CVEXOView::SetScrollMode(int mode)
 {
     m_controller.SetScrollMode(mode);
+}
+
+void CVEXOView::OnFilter()
+{
+    if (!m_doc)
+        return;
+    CFilterDlg dialog(*m_doc, *this, m_messages, window());
+    dialog.exec();
+}
+
+void CVEXOView::OnSort()
+{
+    if (!m_doc)
+        return;
+    CSortDlg dialog(*m_doc, *this, window());
+    dialog.exec();
 }
 
 QPoint CVEXOView::canvasPoint(int x, int y) const

@@ -37,6 +37,7 @@ public:
     void setPageButtons(PageButtons *buttons) { m_controller.setPageButtons(buttons); }
     void setMessageReporter(MessageReporter *messages)
     {
+        m_messages = messages;
         m_controller.setMessageReporter(messages);
     }
     void setFrameViewFactory(DetailedFrameViewFactory *factory)
@@ -50,6 +51,9 @@ public:
     void StepPage(int direction);
     void GoToPage(std::uint32_t page);
     void SetScrollMode(int mode);
+    // The Function menu's Filter and Sort: each runs its dialog modally.
+    void OnFilter();
+    void OnSort();
 
     // Called by the Detailed Frame View when it closes or is destroyed.
     void frameViewClosed() { m_controller.frameViewClosed(); }
@@ -83,5 +87,6 @@ private:
     QPushButton *m_nextButton = nullptr;
     QSize m_extent{50, 50};
     CVEXODoc *m_doc = nullptr;
+    MessageReporter *m_messages = nullptr;
     FrameListController m_controller{*this, this};
 };

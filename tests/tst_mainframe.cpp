@@ -10,7 +10,9 @@
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
+#include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QMenuBar>
@@ -18,6 +20,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 
 namespace {
 
@@ -105,6 +108,7 @@ private Q_SLOTS:
     void removal();
     void arrival();
     void menuAvailability();
+    void filterAndSortWhileDisconnected();
     void liveFramesReachTheBar();
     void clearResetsCountersAndPages();
     void displayModeSwitch();
@@ -346,6 +350,49 @@ void TestMainFrame::menuAvailability()
             items << item->text();
     }
     QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter"}));
+}
+
+void TestMainFrame::filterAndSortWhileDisconnected()
+{
+    Harness h;
+    QMenu *function = h.frame->menuBar()->actions().at(1)->menu();
+    const auto action = [&](const QString &text) {
+        for (QAction *item : function->actions()) {
+            if (item->text() == text)
+                return item;
+        }
+        return static_cast<QAction *>(nullptr);
+    };
+    QAction *sort = action("Sort");
+    QAction *filter = action("Filter");
+    QCOMPARE(sort->statusTip(), QStringLiteral("Sorting by ..."));
+
+    Q_EMIT function->aboutToShow();
+    QVERIFY(sort->isEnabled());
+    QVERIFY(filter->isEnabled());
+
+    // Each opens its dialog modally.
+    for (const auto &[item, title] : {std::pair{sort, QStringLiteral("Sorting Setup")},
+                                      std::pair{filter, QStringLiteral("Filtering setup")}}) {
+        QString opened;
+        QTimer::singleShot(0, h.frame.get(), [&opened] {
+            QWidget *modal = QApplication::activeModalWidget();
+            if (modal) {
+                opened = modal->windowTitle();
+                static_cast<QDialog *>(modal)->reject();
+            }
+        });
+        item->trigger();
+        QCOMPARE(opened, title);
+    }
+
+    h.connect();
+    Q_EMIT function->aboutToShow();
+    QVERIFY(!sort->isEnabled());
+    QVERIFY(!filter->isEnabled());
+    h.bar()->disconnectButton()->click();
+    Q_EMIT function->aboutToShow();
+    QVERIFY(sort->isEnabled());
 }
 
 void TestMainFrame::liveFramesReachTheBar()
