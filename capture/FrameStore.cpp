@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <numeric>
 #include <string>
 
 namespace {
@@ -401,6 +402,23 @@ void CVEXODoc::SetDisplayMode(std::uint8_t mode)
 {
     if (mode == IndexList || mode == IdList)
         m_displayMode = mode;
+}
+
+void CVEXODoc::ReplaceCapture(std::vector<CAN_Packet> frames)
+{
+    clearLists();
+    m_arrival = std::move(frames);
+    // Live frames that follow must not make the arrival list reallocate.
+    if (m_arrival.capacity() < CaptureLimit)
+        m_arrival.reserve(CaptureLimit);
+    const auto size = static_cast<std::uint32_t>(m_arrival.size());
+    m_displayList.resize(size);
+    std::iota(m_displayList.begin(), m_displayList.end(), std::uint32_t{0});
+    displayListReplaced();
+    m_nextRow = Position{};
+    m_frameCount = size;
+    m_pageEnd = static_cast<std::int32_t>(size);
+    m_pageStart = std::max(0, m_pageEnd - PageSize);
 }
 
 void CVEXODoc::setPageWindow(std::int32_t start, std::int32_t end)

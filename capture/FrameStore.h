@@ -82,6 +82,12 @@ public:
     void UpdatePageCount();
     void SetErrorStatus(CAN_ErrorStatus status);
     void SetDisplayMode(std::uint8_t mode);
+    // Replaces the capture by frames read from a log: they become the arrival
+    // list and, in the same order, the display list, and the page window moves
+    // to their last page. The page rows are released (BuildRows shows the new
+    // page); the identifier list starts empty; the Rx and Tx counts, the
+    // display mode and the excluded identifiers stay as they were.
+    void ReplaceCapture(std::vector<CAN_Packet> frames);
 
     // Filter and sort (select/): one-shot replacements of the display list.
     void ClearExcludedIds();
@@ -113,6 +119,8 @@ public:
     std::uint32_t rxCount() const { return m_rxCount; }
     const CAN_ErrorStatus &errorStatus() const { return m_errorStatus; }
     ControlBarLink *controlBar() const { return m_controlBar; }
+    // Every stored frame in arrival order, whatever the display list shows.
+    const std::vector<CAN_Packet> &arrivalList() const { return m_arrival; }
 
     // Moves the page window to display-list positions [start, end); the next
     // BuildRows or RefreshPage shows it.

@@ -1,0 +1,81 @@
+#include "logfile/BinaryLog.h"
+
+#include "capture/CanPacket.h"
+#include "logfile/ArchivedString.h"
+#include "logfile/ByteReader.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace {
+
+// The fixed fields of a record and two empty single-byte strings: the least
+// a record can take, which bounds the count a log of a given size can hold.
+constexpr std::size_t FixedRecordSize = 26;
+constexpr std::size_t SmallestRecordSize = FixedRecordSize + 2;
+
+template <typename T> void appendLittleEndian(std::string &out, T value)
+{
+    for (std::size_t i = 0; i < sizeof(T); ++i)
+        out.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+}
+
+bool readRecord(ByteReader &in, CAN_Packet &packet)
+{
+    std::string_view data;
+    if (!in.read(packet.number) || !in.read(packet.type) || !in.read(packet.id)
+        || !in.read(packet.dlc) || !in.take(sizeof packet.data, data))
+        return false;
+    std::memcpy(packet.data, data.data(), sizeof packet.data);
+    return in.read(packet.timestamp) && readArchivedString(in, packet.dataText)
+        && readArchivedString(in, packet.timeText);
+}
+
+} // namespace
+
+LogStatus ReadBinaryLog(std::string_view bytes, std::vector<CAN_Packet> &frames)
+{
+    frames.clear();
+    ByteReader in(bytes);
+    std::uint8_t magic = 0;
+    std::uint32_t storedCount = 0;
+    if (!in.read(magic) || magic != BinaryLogMagic || !in.read(storedCount))
+        return LogStatus::CanNotOpen;
+
+    const auto count = static_cast<std::int32_t>(storedCount);
+    if (count <= 0)
+        return LogStatus::Ok;
+    if (static_cast<std::size_t>(count) > in.remaining() / SmallestRecordSize)
+        return LogStatus::CanNotOpen;
+
+    frames.reserve(std::min(static_cast<std::size_t>(count), LogReserveLimit));
+    for (std::int32_t i = 0; i < count; ++i) {
+        CAN_Packet packet;
+        if (!readRecord(in, packet)) {
+            frames.clear();
+            return LogStatus::CanNotOpen;
+        }
+        frames.push_back(std::move(packet));
+    }
+    return LogStatus::Ok;
+}
+
+void WriteBinaryLog(std::span<const CAN_Packet> frames, std::string &bytes)
+{
+    bytes.clear();
+    // Records of a live capture take 26 bytes and two strings of up to 23
+    // and 14 characters.
+    bytes.reserve(5 + frames.size() * (FixedRecordSize + 2 * 4 + 2 * (23 + 14)));
+    bytes.push_back(static_cast<char>(BinaryLogMagic));
+    appendLittleEndian(bytes, static_cast<std::uint32_t>(frames.size()));
+    for (const CAN_Packet &p : frames) {
+        appendLittleEndian(bytes, p.number);
+        appendLittleEndian(bytes, p.type);
+        appendLittleEndian(bytes, p.id);
+        appendLittleEndian(bytes, p.dlc);
+        bytes.append(reinterpret_cast<const char *>(p.data), 8);
+        appendLittleEndian(bytes, p.timestamp);
+        appendArchivedString(bytes, p.dataText);
+        appendArchivedString(bytes, p.timeText);
+    }
+}
