@@ -11,6 +11,7 @@
 #include "display/FrameListView.h"
 #include "display/FrameRowWidget.h"
 #include "inspect/PacketDialogFactory.h"
+#include "logfile/LogFileCommands.h"
 #include "transmit/ExerciserDialog.h"
 
 #include <QCloseEvent>
@@ -52,6 +53,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_view->setDocument(&m_document);
     setCentralWidget(m_view);
     m_document.setMainFrame(this);
+    m_logFiles = std::make_unique<LogFileCommands>(m_document, *m_view, *m_messages, this);
 
     createMenus();
     createStatusBar();
@@ -96,10 +98,14 @@ CMainFrame::~CMainFrame()
 void CMainFrame::createMenus()
 {
     QMenu *file = menuBar()->addMenu(QStringLiteral("&File"));
-    QAction *openLog = file->addAction(QStringLiteral("Open Log"));
-    QAction *saveAs = file->addAction(QStringLiteral("Save As"));
-    openLog->setEnabled(false);
-    saveAs->setEnabled(false);
+    // A log replaces the capture, so it is not opened while frames arrive.
+    QAction *openLog = file->addAction(QStringLiteral("Open Log"), this, [this] {
+        if (!IsConnected())
+            m_logFiles->OnOpenLog();
+    });
+    file->addAction(QStringLiteral("Save As"), this, [this] { m_logFiles->OnSaveLogAs(); });
+    connect(file, &QMenu::aboutToShow, this,
+            [this, openLog] { openLog->setEnabled(!IsConnected()); });
     file->addSeparator();
     file->addAction(QStringLiteral("Exit"), this, &QWidget::close);
 

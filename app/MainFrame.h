@@ -19,6 +19,7 @@ class CRxWnd;
 class CVEXODoc;
 class CVEXOView;
 class LinkStatusPoller;
+class LogFileCommands;
 class MessageReporter;
 class PacketDialogFactory;
 class QLabel;
@@ -73,6 +74,8 @@ public:
     CBarDlg *controlBar() const { return m_bar; }
     CExerciserDlg *exerciser() const;
     CRxWnd *receiver() const { return m_receiver.get(); }
+    // The File menu's Open Log and Save As; also opens a log given by path.
+    LogFileCommands &logFiles() { return *m_logFiles; }
     QProgressBar *progress() const { return m_progress; }
     const std::string &instanceId() const { return m_instanceId; }
     const std::string &serialName() const { return m_serialName; }
@@ -103,6 +106,7 @@ private:
     CVEXOView *m_view = nullptr;
     std::unique_ptr<SquareRowFactory> m_rows;
     std::unique_ptr<PacketDialogFactory> m_frameViews;
+    std::unique_ptr<LogFileCommands> m_logFiles;
     std::unique_ptr<CRxWnd> m_receiver;
     QProgressBar *m_progress = nullptr;
     std::string m_instanceId;

@@ -5,6 +5,7 @@
 #include "capture/WindowMessages.h"
 #include "controls/IconButton.h"
 #include "device/ConnectDialog.h"
+#include "logfile/LogFileCommands.h"
 #include "transmit/ExerciserDialog.h"
 
 #include "RecordingDeviceLibrary.h"
@@ -14,11 +15,13 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -117,6 +120,7 @@ private Q_SLOTS:
     void disconnectWithExerciser_data();
     void disconnectWithExerciser();
     void closeWithExerciser();
+    void fileMenu();
 };
 
 void TestMainFrame::startUpState()
@@ -561,6 +565,55 @@ void TestMainFrame::closeWithExerciser()
     const O E = O::EnablePeriodic;
     QCOMPARE(h.library.ordinals(), (std::vector<O>{O::Release, E, E, E, E, O::Close, E, E, E, E}));
     QVERIFY(h.frame->exerciser() == nullptr);
+}
+
+void TestMainFrame::fileMenu()
+{
+    Harness h;
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("List.dcu"));
+    int dialogs = 0;
+    h.frame->logFiles().setDialogRunner([&](QFileDialog &) {
+        ++dialogs;
+        return path;
+    });
+
+    QMenu *file = h.frame->menuBar()->actions().at(0)->menu();
+    QStringList items;
+    for (QAction *item : file->actions()) {
+        if (!item->isSeparator())
+            items << item->text();
+    }
+    QCOMPARE(items, (QStringList{"Open Log", "Save As", "Exit"}));
+    QAction *openLog = file->actions().at(0);
+    QAction *saveAs = file->actions().at(1);
+
+    // Disconnected, both are offered; a log opened shows its last page.
+    emit file->aboutToShow();
+    QVERIFY(openLog->isEnabled());
+    QVERIFY(saveAs->isEnabled());
+    h.connect();
+    h.receive(30);
+    saveAs->trigger();
+    QCOMPARE(dialogs, 1);
+    h.frame->Disconnect();
+    h.bar()->clearButton()->click();
+    openLog->trigger();
+    QCOMPARE(dialogs, 2);
+    QCOMPARE(h.doc.frameCount(), 30U);
+    QCOMPARE(h.bar()->pageCountText(), QStringLiteral("/2"));
+    QCOMPARE(h.frame->progress()->value(), 1);
+
+    // Connected, a log would replace the capture that is growing: Open Log
+    // is not offered; saving what has arrived so far is.
+    h.connect();
+    emit file->aboutToShow();
+    QVERIFY(!openLog->isEnabled());
+    QVERIFY(saveAs->isEnabled());
+    openLog->trigger();
+    QCOMPARE(dialogs, 2);
+    QVERIFY(h.messages.messages.empty());
 }
 
 QTEST_MAIN(TestMainFrame)

@@ -1,0 +1,157 @@
+#include "logfile/LogFileCommands.h"
+
+#include "app/MessageReporter.h"
+#include "capture/CanPacket.h"
+#include "capture/FrameStore.h"
+#include "display/FrameListView.h"
+#include "logfile/LogFormat.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QSaveFile>
+
+#include <new>
+#include <string>
+#include <vector>
+
+namespace {
+
+const QString BinaryFilter = QStringLiteral("dcu File (*.dcu)");
+const QString TextFilter = QStringLiteral("txt File (*.txt)");
+
+QString runModal(QFileDialog &dialog)
+{
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+// A wait cursor for as long as a load or save takes.
+class WaitCursor {
+public:
+    WaitCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~WaitCursor() { QGuiApplication::restoreOverrideCursor(); }
+    WaitCursor(const WaitCursor &) = delete;
+    WaitCursor &operator=(const WaitCursor &) = delete;
+};
+
+// Only a regular file is read: a device or a pipe could be endless.
+bool readWholeFile(const QString &path, QByteArray &bytes)
+{
+    if (!QFileInfo(path).isFile())
+        return false;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    bytes = file.readAll();
+    return file.error() == QFileDevice::NoError;
+}
+
+} // namespace
+
+LogFileCommands::LogFileCommands(CVEXODoc &document, CVEXOView &view, MessageReporter &messages,
+                                 QWidget *dialogParent)
+    : m_document(document)
+    , m_view(view)
+    , m_messages(messages)
+    , m_dialogParent(dialogParent)
+    , m_runDialog(runModal)
+{ }
+
+std::unique_ptr<QFileDialog> LogFileCommands::createDialog(QFileDialog::AcceptMode mode,
+                                                           QWidget *parent)
+{
+    auto dialog = std::make_unique<QFileDialog>(parent);
+    const bool opening = mode == QFileDialog::AcceptOpen;
+    dialog->setWindowTitle(opening ? QStringLiteral("Open Log") : QStringLiteral("Save As"));
+    dialog->setAcceptMode(mode);
+    dialog->setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+    dialog->setNameFilters({BinaryFilter, TextFilter});
+    dialog->setDefaultSuffix(QStringLiteral("dcu"));
+    dialog->selectFile(QStringLiteral("List"));
+    // A name typed without an extension takes the one of the chosen file type.
+    QFileDialog *d = dialog.get();
+    QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString &filter) {
+        d->setDefaultSuffix(filter == TextFilter ? QStringLiteral("txt") : QStringLiteral("dcu"));
+    });
+    return dialog;
+}
+
+void LogFileCommands::OnOpenLog()
+{
+    const auto dialog = createDialog(QFileDialog::AcceptOpen, m_dialogParent);
+    const QString path = m_runDialog(*dialog);
+    if (!path.isEmpty())
+        OpenLogFile(path);
+}
+
+void LogFileCommands::OnSaveLogAs()
+{
+    const auto dialog = createDialog(QFileDialog::AcceptSave, m_dialogParent);
+    const QString path = m_runDialog(*dialog);
+    if (!path.isEmpty())
+        SaveLogFile(path);
+}
+
+bool LogFileCommands::OpenLogFile(const QString &path)
+{
+    std::vector<CAN_Packet> frames;
+    LogStatus status = LogStatus::CanNotOpen;
+    {
+        WaitCursor wait;
+        QByteArray bytes;
+        if (readWholeFile(path, bytes)) {
+            try {
+                status = readLog(logFormatForPath(path.toStdString()),
+                                 std::string_view(bytes.constData(), bytes.size()), frames);
+            } catch (const std::bad_alloc &) {
+                // More frames than memory holds: the capture the user has stays.
+                frames = {};
+                status = LogStatus::CanNotOpen;
+            }
+        }
+    }
+    if (status != LogStatus::Ok) {
+        m_messages.showMessage(MessageIcon::Error, std::string(logStatusMessage(status)));
+        return false;
+    }
+
+    // The frame an open Detailed Frame View shows is no longer in the capture.
+    m_view.closeFrameView();
+    m_view.SetScrollMode(FrameListController::ShortToOrigin);
+    m_document.ReplaceCapture(std::move(frames));
+    m_document.BuildRows(&m_view);
+    m_view.SetScrollMode(FrameListController::PageToOrigin);
+    m_document.ReportCounters();
+    return true;
+}
+
+bool LogFileCommands::SaveLogFile(const QString &path)
+{
+    LogStatus status = LogStatus::Ok;
+    bool saved = false;
+    QString failure;
+    {
+        WaitCursor wait;
+        std::string bytes;
+        status = writeLog(logFormatForPath(path.toStdString()), m_document.arrivalList(), bytes);
+        if (status == LogStatus::Ok) {
+            QSaveFile file(path);
+            const auto size = static_cast<qint64>(bytes.size());
+            saved = file.open(QIODevice::WriteOnly) && file.write(bytes.data(), size) == size
+                && file.commit();
+            if (!saved)
+                failure = file.errorString();
+        }
+    }
+    if (status != LogStatus::Ok) {
+        m_messages.showMessage(MessageIcon::Error, std::string(logStatusMessage(status)));
+        return false;
+    }
+    if (!saved) {
+        const QString text = QStringLiteral("Can not save file %1: %2").arg(path, failure);
+        m_messages.showMessage(MessageIcon::Error, text.toStdString());
+    }
+    return saved;
+}

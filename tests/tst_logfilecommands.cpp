@@ -1,0 +1,372 @@
+#include "capture/FrameStore.h"
+#include "capture/WindowMessages.h"
+#include "display/FrameListView.h"
+#include "logfile/BinaryLog.h"
+#include "logfile/LogFileCommands.h"
+
+#include "FrameBuilders.h"
+#include "LogPackets.h"
+#include "StoreDoubles.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// What a user sees of the store: the capture, the page and its rows.
+struct StoreState {
+    std::vector<CAN_Packet> arrival;
+    std::size_t displaySize = 0;
+    std::int32_t pageStart = 0;
+    std::int32_t pageEnd = 0;
+    std::int32_t pageCount = 0;
+    std::uint32_t frameCount = 0;
+    std::vector<std::uint32_t> rows;
+};
+
+struct Harness {
+    Harness()
+    {
+        doc.setRowFactory(&rows);
+        doc.OnNewDocument();
+        view.setDocument(&doc);
+        view.resize(1000, 800);
+    }
+
+    // Live frames, shown as they arrive.
+    void capture(std::uint32_t count)
+    {
+        for (std::uint32_t n = 0; n < count; ++n) {
+            const auto byte = static_cast<std::uint8_t>(n);
+            view.OnNewFrame(frameOf(n % 2 ? 0x04 : 0x14, 0x100 + n % 3, 1, {byte}),
+                            DisplayHint::ShowNow);
+        }
+    }
+
+    QString path(const QString &name) const { return dir.filePath(name); }
+
+    QString writeFile(const QString &name, const std::string &bytes) const
+    {
+        QFile file(path(name));
+        if (!file.open(QIODevice::WriteOnly))
+            qFatal("cannot write %s", qPrintable(path(name)));
+        file.write(bytes.data(), static_cast<qint64>(bytes.size()));
+        return path(name);
+    }
+
+    QByteArray readFile(const QString &name) const
+    {
+        QFile file(path(name));
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    StoreState state() const
+    {
+        return {doc.arrivalList(), doc.displaySize(), doc.pageStart(),    doc.pageEnd(),
+                doc.pageCount(),   doc.frameCount(),  rows.shownNumbers()};
+    }
+
+    QStringList messageTexts() const
+    {
+        QStringList texts;
+        for (const auto &m : messages.messages)
+            texts << QString::fromStdString(m.text);
+        return texts;
+    }
+
+    QTemporaryDir dir;
+    RecordingRowFactory rows;
+    CVEXODoc doc;
+    CVEXOView view;
+    RecordingMessageReporter messages;
+    LogFileCommands commands{doc, view, messages};
+};
+
+void compareState(const StoreState &actual, const StoreState &expected)
+{
+    QCOMPARE(firstDifference(actual.arrival, expected.arrival), QString());
+    QCOMPARE(actual.displaySize, expected.displaySize);
+    QCOMPARE(actual.pageStart, expected.pageStart);
+    QCOMPARE(actual.pageEnd, expected.pageEnd);
+    QCOMPARE(actual.pageCount, expected.pageCount);
+    QCOMPARE(actual.frameCount, expected.frameCount);
+    QCOMPARE(actual.rows, expected.rows);
+}
+
+} // namespace
+
+class TestLogFileCommands : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void formatByExtension_data();
+    void formatByExtension();
+    void openShowsLastPage_data();
+    void openShowsLastPage();
+    void failedOpenKeepsCapture_data();
+    void failedOpenKeepsCapture();
+    void truncatedBinaryLogKeepsCapture();
+    void packetErrorKeepsPreviousFile();
+    void uncreatableFileIsReported();
+    void dialogs();
+    void menuCommands();
+};
+
+void TestLogFileCommands::formatByExtension_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<bool>("binary");
+
+    QTest::newRow("dcu") << "List.dcu" << true;
+    QTest::newRow("DCU in capitals") << "List.DCU" << false;
+    QTest::newRow("Dcu mixed") << "List.Dcu" << false;
+    QTest::newRow("txt") << "List.txt" << false;
+    QTest::newRow("no extension") << "List" << false;
+    QTest::newRow("dcu before the last dot") << "List.dcu.txt" << false;
+    QTest::newRow("dcu after the last dot") << "List.txt.dcu" << true;
+    QTest::newRow("dcu only in the folder name") << "folder.dcu/List" << false;
+    QTest::newRow("hidden file named .dcu") << ".dcu" << true;
+}
+
+void TestLogFileCommands::formatByExtension()
+{
+    QFETCH(QString, name);
+    QFETCH(bool, binary);
+
+    Harness h;
+    QVERIFY(QDir(h.dir.path()).mkpath(QStringLiteral("folder.dcu")));
+    h.capture(3);
+    const StoreState saved = h.state();
+
+    QVERIFY(h.commands.SaveLogFile(h.path(name)));
+    const QByteArray bytes = h.readFile(name);
+    QCOMPARE(bytes.startsWith('\xCC'), binary);
+    QCOMPARE(bytes.startsWith("0,20,0x0100,1,00,"), !binary);
+
+    h.doc.Clear();
+    QVERIFY(h.commands.OpenLogFile(h.path(name)));
+    QCOMPARE(firstDifference(h.doc.arrivalList(), saved.arrival), QString());
+    QVERIFY(h.messages.messages.empty());
+}
+
+void TestLogFileCommands::openShowsLastPage_data()
+{
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("pageStart");
+    QTest::addColumn<bool>("previousEnabled");
+
+    QTest::newRow("30 frames, binary") << 30 << "log.dcu" << 5 << true;
+    QTest::newRow("30 frames, text") << 30 << "log.txt" << 5 << true;
+    QTest::newRow("10 frames") << 10 << "log.dcu" << 0 << false;
+    QTest::newRow("25 frames") << 25 << "log.txt" << 0 << false;
+    QTest::newRow("empty binary log") << 0 << "log.dcu" << 0 << false;
+    QTest::newRow("empty text log") << 0 << "log.txt" << 0 << false;
+    QTest::newRow("more than a live capture holds") << 50010 << "log.dcu" << 49985 << true;
+}
+
+void TestLogFileCommands::openShowsLastPage()
+{
+    QFETCH(int, frames);
+    QFETCH(QString, name);
+    QFETCH(int, pageStart);
+    QFETCH(bool, previousEnabled);
+
+    Harness h;
+    const std::vector<CAN_Packet> log = randomCapture(static_cast<std::uint32_t>(frames), 3);
+    {
+        // Write the file with a store of its own.
+        Harness writer;
+        writer.doc.ReplaceCapture(log);
+        QVERIFY(writer.commands.SaveLogFile(h.path(name)));
+    }
+    h.capture(40);
+    h.doc.SetDisplayMode(CVEXODoc::IndexList);
+    const std::uint32_t rx = h.doc.rxCount();
+    const std::uint32_t tx = h.doc.txCount();
+    h.view.GoToPage(1);
+    h.view.SetScrollMode(4);
+
+    QVERIFY(h.commands.OpenLogFile(h.path(name)));
+    QVERIFY(h.messages.messages.empty());
+    QCOMPARE(firstDifference(h.doc.arrivalList(), log), QString());
+    QCOMPARE(h.doc.displaySize(), std::size_t(frames));
+    QCOMPARE(h.doc.frameCount(), std::uint32_t(frames));
+    QCOMPARE(h.doc.pageStart(), pageStart);
+    QCOMPARE(h.doc.pageEnd(), frames);
+    QCOMPARE(h.rows.shownNumbers(),
+             frames == 0 ? std::vector<std::uint32_t>{}
+                         : numberRange(std::uint32_t(pageStart), std::uint32_t(frames - 1)));
+    QCOMPARE(h.view.previousFramesButton()->isEnabled(), previousEnabled);
+    QVERIFY(!h.view.nextFramesButton()->isEnabled());
+    QCOMPARE(h.view.scrollExtent(), QSize(900, 1300));
+    // Loading leaves the identifier list empty and the counts as they were.
+    QCOMPARE(h.doc.identifierCount(), std::size_t{0});
+    QCOMPARE(h.doc.rxCount(), rx);
+    QCOMPARE(h.doc.txCount(), tx);
+}
+
+void TestLogFileCommands::failedOpenKeepsCapture_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QByteArray>("content"); // written unless empty
+    QTest::addColumn<QString>("message");
+
+    const QString cannot = QStringLiteral("Can not open file");
+    const QString bad = QStringLiteral("File open error");
+    QTest::newRow("missing file") << "missing.dcu" << QByteArray() << cannot;
+    QTest::newRow("missing text file") << "missing.txt" << QByteArray() << cannot;
+    QTest::newRow("a folder") << "." << QByteArray() << cannot;
+    QTest::newRow("a device") << "/dev/zero" << QByteArray() << cannot;
+    QTest::newRow("wrong magic byte") << "bad.dcu" << QByteArray("\xCD\x01\x00", 3) << cannot;
+    QTest::newRow("text log named dcu") << "bad.dcu" << QByteArray("0,4,0x1,0,,1,,t\r\n") << cannot;
+    QTest::newRow("count beyond the records")
+        << "bad.dcu" << QByteArray("\xCC\x05\x00\x00\x00", 5) << cannot;
+    QTest::newRow("bad text line")
+        << "bad.txt" << QByteArray("0,4,0x1,0,,1,,t\r\n1,,0x1,0,,1,,t\r\n") << bad;
+    QTest::newRow("frame bit clear") << "bad.txt" << QByteArray("0,3,0x1,1,AA,1,AA,t\r\n") << bad;
+    QTest::newRow("binary log named txt")
+        << "bad.txt" << QByteArray("\xCC\x00\x00\x00\x00", 5) << bad;
+}
+
+void TestLogFileCommands::failedOpenKeepsCapture()
+{
+    QFETCH(QString, name);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, message);
+
+    Harness h;
+    h.capture(60);
+    h.view.GoToPage(2);
+    const StoreState before = h.state();
+    QCOMPARE(before.pageStart, 25);
+
+    const QString path = name.startsWith('/') ? name
+        : content.isEmpty()                   ? h.path(name)
+                                              : h.writeFile(name, content.toStdString());
+    QVERIFY(!h.commands.OpenLogFile(path));
+    QCOMPARE(h.messageTexts(), QStringList{message});
+    QCOMPARE(h.messages.messages[0].icon, MessageIcon::Error);
+    QCOMPARE(QString::fromStdString(h.messages.messages[0].caption), QStringLiteral("Vexo View"));
+    compareState(h.state(), before);
+    QCOMPARE(h.rows.liveRows().size(), std::size_t{25});
+}
+
+void TestLogFileCommands::truncatedBinaryLogKeepsCapture()
+{
+    Harness h;
+    std::string log;
+    WriteBinaryLog(randomCapture(3, 5), log);
+    h.capture(30);
+    const StoreState before = h.state();
+
+    for (std::size_t size = 0; size < log.size(); ++size) {
+        const QString path = h.writeFile(QStringLiteral("cut.dcu"), log.substr(0, size));
+        if (h.commands.OpenLogFile(path))
+            QFAIL(qPrintable(QStringLiteral("a log cut to %1 bytes was opened").arg(size)));
+        compareState(h.state(), before);
+    }
+    QCOMPARE(h.messageTexts(), QStringList(int(log.size()), QStringLiteral("Can not open file")));
+}
+
+void TestLogFileCommands::packetErrorKeepsPreviousFile()
+{
+    Harness h;
+    const QString path = h.writeFile(QStringLiteral("List.txt"), "previous log\0\r\n");
+    std::vector<CAN_Packet> frames = randomCapture(5, 9);
+    frames[3].type = 0x1B; // frame bit clear
+    h.doc.ReplaceCapture(frames);
+
+    QVERIFY(!h.commands.SaveLogFile(path));
+    QCOMPARE(h.messageTexts(), QStringList{QStringLiteral("Packet Error")});
+    QCOMPARE(h.readFile(QStringLiteral("List.txt")), QByteArray("previous log\0\r\n"));
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("List.txt")});
+
+    // The same capture saves as a binary log.
+    QVERIFY(h.commands.SaveLogFile(h.path(QStringLiteral("List.dcu"))));
+    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+}
+
+void TestLogFileCommands::uncreatableFileIsReported()
+{
+    Harness h;
+    h.capture(3);
+    const StoreState before = h.state();
+    const QString path = h.path(QStringLiteral("no such folder/List.dcu"));
+
+    QVERIFY(!h.commands.SaveLogFile(path));
+    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+    QVERIFY2(h.messageTexts()[0].startsWith(QStringLiteral("Can not save file ") + path),
+             qPrintable(h.messageTexts()[0]));
+    QCOMPARE(h.messages.messages[0].icon, MessageIcon::Error);
+    compareState(h.state(), before);
+}
+
+void TestLogFileCommands::dialogs()
+{
+    for (const auto mode : {QFileDialog::AcceptOpen, QFileDialog::AcceptSave}) {
+        const auto dialog = LogFileCommands::createDialog(mode);
+        QCOMPARE(dialog->acceptMode(), mode);
+        QCOMPARE(
+            dialog->nameFilters(),
+            (QStringList{QStringLiteral("dcu File (*.dcu)"), QStringLiteral("txt File (*.txt)")}));
+        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("dcu"));
+        QCOMPARE(dialog->fileMode(),
+                 mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
+                                                 : QFileDialog::AnyFile);
+        QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
+        const auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
+        QVERIFY(name);
+        QCOMPARE(name->text(), QStringLiteral("List"));
+
+        // A name typed without an extension takes the chosen file type's.
+        dialog->selectNameFilter(QStringLiteral("txt File (*.txt)"));
+        emit dialog->filterSelected(QStringLiteral("txt File (*.txt)"));
+        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("txt"));
+    }
+}
+
+void TestLogFileCommands::menuCommands()
+{
+    Harness h;
+    h.capture(7);
+    const StoreState captured = h.state();
+    const QString path = h.path(QStringLiteral("List.dcu"));
+    const QString currentFolder = QDir::currentPath();
+
+    QList<QFileDialog::AcceptMode> modes;
+    QString chosen;
+    h.commands.setDialogRunner([&](QFileDialog &dialog) {
+        modes << dialog.acceptMode();
+        return chosen;
+    });
+
+    // Cancelled: nothing written, nothing read, nothing said.
+    h.commands.OnSaveLogAs();
+    h.commands.OnOpenLog();
+    QVERIFY(!QFile::exists(path));
+    compareState(h.state(), captured);
+
+    chosen = path;
+    h.commands.OnSaveLogAs();
+    QVERIFY(QFile::exists(path));
+    h.capture(5);
+    h.commands.OnOpenLog();
+    compareState(h.state(), captured);
+
+    QCOMPARE(modes,
+             (QList<QFileDialog::AcceptMode>{QFileDialog::AcceptSave, QFileDialog::AcceptOpen,
+                                             QFileDialog::AcceptSave, QFileDialog::AcceptOpen}));
+    QVERIFY(h.messages.messages.empty());
+    QCOMPARE(QDir::currentPath(), currentFolder);
+}
+
+QTEST_MAIN(TestLogFileCommands)
+#include "tst_logfilecommands.moc"
