@@ -1,10 +1,12 @@
 # The commands of Vexo View: `make run` and `make test` set everything up on a
-# fresh Debian 12 machine; `make bench` prints the performance figures.
+# fresh Debian 12 machine; `make bench` prints the performance figures;
+# `make fuzz` runs the fuzz targets of the log readers, FUZZ_SECONDS each.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
+FUZZ_SECONDS ?= 60
 
-.PHONY: run test bench build setup clean
+.PHONY: run test bench fuzz build setup clean
 
 setup:
 	@scripts/setup-debian.sh
@@ -22,5 +24,9 @@ test: build
 bench: build
 	@QT_QPA_PLATFORM=offscreen $(BUILD_DIR)/bench/vexo_bench
 
+fuzz:
+	@scripts/setup-debian.sh fuzz
+	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz.sh
+
 clean:
-	rm -rf $(BUILD_DIR) build-sanitize
+	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages Vexo View needs to build, test and run.
+# Installs the Debian packages Vexo View needs to build, test and run; with
+# the argument "fuzz" also those the fuzz targets need (clang and libFuzzer).
 # Quiet and quick when everything is already there.
 set -euo pipefail
 
@@ -13,6 +14,9 @@ packages=(
   qt6-qpa-plugins
   fonts-liberation
 )
+if [[ "${1:-}" == fuzz ]]; then
+  packages+=(clang libclang-rt-14-dev)
+fi
 
 missing=()
 for pkg in "${packages[@]}"; do
