@@ -65,10 +65,10 @@ void appendArchivedString(std::string &out, std::string_view utf8)
         std::all_of(utf8.begin(), utf8.end(), [](char c) { return (c & 0x80) == 0; });
     if (ascii) {
         appendLength(out, utf8.size());
-        for (const char c : utf8) {
-            out.push_back(c);
-            out.push_back('\0');
-        }
+        const std::size_t start = out.size();
+        out.resize(start + 2 * utf8.size(), '\0');
+        for (std::size_t i = 0; i < utf8.size(); ++i)
+            out[start + 2 * i] = utf8[i];
         return;
     }
     const std::u16string units = utf8ToUtf16(utf8);

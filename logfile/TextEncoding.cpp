@@ -1,5 +1,6 @@
 #include "logfile/TextEncoding.h"
 
+#include <algorithm>
 #include <cstdint>
 
 namespace {
@@ -65,16 +66,29 @@ char32_t decodeUtf8(std::string_view text, std::size_t &i)
     return c;
 }
 
+bool isAscii(std::string_view text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return (c & 0x80) == 0; });
+}
+
 } // namespace
 
 void appendLatin1AsUtf8(std::string &out, std::string_view latin1)
 {
+    if (isAscii(latin1)) {
+        out.append(latin1);
+        return;
+    }
     for (const char ch : latin1)
         appendCodePoint(out, static_cast<unsigned char>(ch));
 }
 
 void appendUtf8AsLatin1(std::string &out, std::string_view utf8)
 {
+    if (isAscii(utf8)) {
+        out.append(utf8);
+        return;
+    }
     std::size_t i = 0;
     while (i < utf8.size()) {
         const char32_t c = decodeUtf8(utf8, i);
@@ -85,6 +99,16 @@ void appendUtf8AsLatin1(std::string &out, std::string_view utf8)
 void appendUtf16LeAsUtf8(std::string &out, std::string_view utf16le)
 {
     const std::size_t units = utf16le.size() / 2;
+    bool ascii = true;
+    for (std::size_t k = 0; k < units && ascii; ++k)
+        ascii = (utf16le[2 * k] & 0x80) == 0 && utf16le[2 * k + 1] == 0;
+    if (ascii) {
+        const std::size_t start = out.size();
+        out.resize(start + units);
+        for (std::size_t k = 0; k < units; ++k)
+            out[start + k] = utf16le[2 * k];
+        return;
+    }
     auto unitAt = [&](std::size_t k) {
         return static_cast<char16_t>(static_cast<unsigned char>(utf16le[2 * k])
                                      | (static_cast<unsigned char>(utf16le[2 * k + 1]) << 8));
