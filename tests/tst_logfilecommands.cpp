@@ -110,6 +110,7 @@ private Q_SLOTS:
     void formatByExtension();
     void openShowsLastPage_data();
     void openShowsLastPage();
+    void liveFramesAfterOpen();
     void failedOpenKeepsCapture_data();
     void failedOpenKeepsCapture();
     void truncatedBinaryLogKeepsCapture();
@@ -211,6 +212,34 @@ void TestLogFileCommands::openShowsLastPage()
     QCOMPARE(h.doc.identifierCount(), std::size_t{0});
     QCOMPARE(h.doc.rxCount(), rx);
     QCOMPARE(h.doc.txCount(), tx);
+}
+
+void TestLogFileCommands::liveFramesAfterOpen()
+{
+    Harness h;
+    {
+        Harness writer;
+        writer.capture(30);
+        QVERIFY(writer.commands.SaveLogFile(h.path(QStringLiteral("log.dcu"))));
+    }
+    QVERIFY(h.commands.OpenLogFile(h.path(QStringLiteral("log.dcu"))));
+
+    // New frames follow the loaded ones: numbered on, shown on the last page,
+    // and the identifier list starts with them.
+    h.capture(2);
+    QCOMPARE(h.doc.frameCount(), 32U);
+    QCOMPARE(h.doc.arrivalList().back().number, 31U);
+    QCOMPARE(h.doc.pageStart(), 7);
+    QCOMPARE(h.doc.pageEnd(), 32);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(7, 31));
+    QCOMPARE(h.doc.identifierCount(), std::size_t{2});
+
+    // The ID list shows only what arrived after the load.
+    h.doc.DestroyRows();
+    h.doc.SetDisplayMode(CVEXODoc::IdList);
+    h.doc.RebuildDisplayList();
+    h.doc.BuildRows(&h.view);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(30, 31));
 }
 
 void TestLogFileCommands::failedOpenKeepsCapture_data()
