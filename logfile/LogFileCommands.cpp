@@ -100,16 +100,15 @@ bool LogFileCommands::OpenLogFile(const QString &path)
     LogStatus status = LogStatus::CanNotOpen;
     {
         WaitCursor wait;
-        QByteArray bytes;
-        if (readWholeFile(path, bytes)) {
-            try {
+        try {
+            QByteArray bytes;
+            if (readWholeFile(path, bytes))
                 status = readLog(logFormatForPath(path.toStdString()),
                                  std::string_view(bytes.constData(), bytes.size()), frames);
-            } catch (const std::bad_alloc &) {
-                // More frames than memory holds: the capture the user has stays.
-                frames = {};
-                status = LogStatus::CanNotOpen;
-            }
+        } catch (const std::bad_alloc &) {
+            // A file larger than memory holds: the capture the user has stays.
+            frames = {};
+            status = LogStatus::CanNotOpen;
         }
     }
     if (status != LogStatus::Ok) {
