@@ -235,10 +235,10 @@ void AdapterSession::setPause(bool pause)
     wakeLocked();
 }
 
-bool AdapterSession::acceptsBitrate(std::uint32_t bitsPerSecond)
+std::optional<std::uint32_t> AdapterSession::busBitrate() const
 {
-    // Not under the session's lock: a port may have to ask its own thread.
-    return m_port->acceptsBitrate(bitsPerSecond);
+    // Fixed when the port was opened: no lock needed.
+    return m_port->busBitrate();
 }
 
 void AdapterSession::markLost()

@@ -11,6 +11,7 @@
 #include <deque>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <thread>
 #include <vector>
 
@@ -100,7 +101,8 @@ public:
     DevStatus setResponse(bool enable, const CAN_Frame &trigger, const CAN_Frame &response);
     DevStatus requestErrorStatus();
     void setPause(bool pause);
-    bool acceptsBitrate(std::uint32_t bitsPerSecond);
+    // The bit rate the adapter's bus runs at; nullopt when it cannot tell.
+    std::optional<std::uint32_t> busBitrate() const;
     // The adapter was unplugged: it stops. The caller announces the removal.
     void markLost();
     bool isLost() const;

@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdint>
 #include <functional>
+#include <optional>
 
 // Time on the bus: nanoseconds since the adapter was started.
 using BusTime = std::chrono::nanoseconds;
@@ -38,9 +39,9 @@ public:
     // Runs the bus up to the given time, reporting what happened.
     virtual void advanceTo(BusTime t, BusObserver &observer) = 0;
     virtual CAN_ErrorStatus errorStatus() const = 0;
-    // Whether the adapter accepts this bit rate for its next start. May be
-    // called from any thread.
-    virtual bool acceptsBitrate(std::uint32_t bitsPerSecond) { return bitsPerSecond > 0; }
+    // The bit rate the bus runs at in bit/s; nullopt when the interface
+    // cannot tell. May be called from any thread.
+    virtual std::optional<std::uint32_t> busBitrate() const { return std::nullopt; }
     // Ports that receive on a thread of their own call this when they have
     // something to report. An empty function ends the calls; once set, no
     // call of the previous function is still running.

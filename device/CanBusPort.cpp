@@ -1,6 +1,7 @@
 #include "device/CanBusPort.h"
 
 #include "device/SocketCanErrors.h"
+#include "device/SocketCanLink.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -86,50 +87,32 @@ public:
         : m_port(port), m_plugin(plugin), m_interface(interfaceName)
     { }
 
-    // In the CAN thread: creates and connects the device. Returns the reason
-    // on failure.
+    // In the CAN thread: creates and connects the device, asking for the
+    // stored bit rate where there is one. An interface that will not take it
+    // is connected at its own rate. Returns the reason on failure.
     QString connectDevice(std::optional<std::uint32_t> bitrate)
     {
-        QString error;
-        m_device.reset(QCanBus::instance()->createDevice(m_plugin, m_interface, &error));
-        if (!m_device)
-            return error.isEmpty() ? QStringLiteral("no such interface") : error;
-        QCanBusDevice *device = m_device.get();
-
-        m_ownEcho = true;
-        device->setConfigurationParameter(QCanBusDevice::ReceiveOwnKey, QVariant(true));
-        if (device->error() == QCanBusDevice::ConfigurationError)
-            m_ownEcho = false;
-        device->setConfigurationParameter(
-            QCanBusDevice::ErrorFilterKey,
-            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
-        if (bitrate) {
-            // The interface keeps its own rate when it cannot be set.
-            device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(*bitrate));
+        bool refused = false;
+        QString reason = tryConnect(bitrate, refused);
+        if (!reason.isEmpty() && bitrate) {
+            refused = true;
+            bool again = false;
+            reason = tryConnect(std::nullopt, again);
         }
+        if (!reason.isEmpty())
+            return reason;
+        std::optional<std::uint32_t> reported;
+        if (m_plugin == QLatin1String("socketcan"))
+            reported = SocketCanLink::bitrate(m_interface.toStdString());
+        m_busBitrate = CanBusPort::connectedBitrate(bitrate, refused, reported);
 
+        QCanBusDevice *device = m_device.get();
         connect(device, &QCanBusDevice::framesReceived, this, &CanBusWorker::readFrames);
         connect(device, &QCanBusDevice::framesWritten, this, &CanBusWorker::framesWritten);
         connect(device, &QCanBusDevice::errorOccurred, this, [this](QCanBusDevice::CanBusError e) {
             if (e == QCanBusDevice::ConnectionError)
                 lost();
         });
-        if (!device->connectDevice())
-            return device->errorString();
-        if (device->state() != QCanBusDevice::ConnectedState) {
-            // The virtual bus connects over a socket: wait for it.
-            QEventLoop wait;
-            connect(device, &QCanBusDevice::stateChanged, &wait,
-                    [&](QCanBusDevice::CanBusDeviceState s) {
-                        if (s != QCanBusDevice::ConnectingState)
-                            wait.quit();
-                    });
-            QTimer::singleShot(5000, &wait, &QEventLoop::quit);
-            wait.exec();
-            if (device->state() != QCanBusDevice::ConnectedState)
-                return device->errorString().isEmpty() ? QStringLiteral("connection timed out")
-                                                       : device->errorString();
-        }
         connect(device, &QCanBusDevice::stateChanged, this,
                 [this](QCanBusDevice::CanBusDeviceState s) {
                     if (s == QCanBusDevice::UnconnectedState && !m_closing)
@@ -137,6 +120,8 @@ public:
                 });
         return {};
     }
+
+    std::optional<std::uint32_t> busBitrate() const { return m_busBitrate; }
 
     void close()
     {
@@ -156,22 +141,59 @@ public:
             m_written.push_back(record);
     }
 
-    bool setBitrate(std::uint32_t bitsPerSecond)
+private:
+    // One attempt; refused tells whether the interface objected to the bit rate.
+    QString tryConnect(std::optional<std::uint32_t> bitrate, bool &refused)
     {
+        QString error;
+        m_device.reset(QCanBus::instance()->createDevice(m_plugin, m_interface, &error));
         if (!m_device)
-            return false;
-        bool refused = false;
-        const auto watch = connect(m_device.get(), &QCanBusDevice::errorOccurred, this,
-                                   [&](QCanBusDevice::CanBusError e) {
+            return error.isEmpty() ? QStringLiteral("no such interface") : error;
+        QCanBusDevice *device = m_device.get();
+
+        m_ownEcho = true;
+        device->setConfigurationParameter(QCanBusDevice::ReceiveOwnKey, QVariant(true));
+        if (device->error() == QCanBusDevice::ConfigurationError)
+            m_ownEcho = false;
+        device->setConfigurationParameter(
+            QCanBusDevice::ErrorFilterKey,
+            QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
+        // A plugin may object when the rate is set or only when it is applied
+        // while connecting.
+        const auto watch = connect(device, &QCanBusDevice::errorOccurred, this,
+                                   [&refused](QCanBusDevice::CanBusError e) {
                                        if (e == QCanBusDevice::ConfigurationError)
                                            refused = true;
                                    });
-        m_device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(bitsPerSecond));
+        if (bitrate)
+            device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant(*bitrate));
+        const QString reason = waitForConnection(device);
         disconnect(watch);
-        return !refused;
+        return reason;
     }
 
-private:
+    static QString waitForConnection(QCanBusDevice *device)
+    {
+        if (!device->connectDevice())
+            return device->errorString().isEmpty() ? QStringLiteral("cannot connect")
+                                                   : device->errorString();
+        if (device->state() == QCanBusDevice::ConnectedState)
+            return {};
+        // The virtual bus connects over a socket: wait for it.
+        QEventLoop wait;
+        connect(device, &QCanBusDevice::stateChanged, &wait,
+                [&](QCanBusDevice::CanBusDeviceState s) {
+                    if (s != QCanBusDevice::ConnectingState)
+                        wait.quit();
+                });
+        QTimer::singleShot(5000, &wait, &QEventLoop::quit);
+        wait.exec();
+        if (device->state() == QCanBusDevice::ConnectedState)
+            return {};
+        return device->errorString().isEmpty() ? QStringLiteral("connection timed out")
+                                               : device->errorString();
+    }
+
     void readFrames()
     {
         const auto now = std::chrono::steady_clock::now();
@@ -224,6 +246,7 @@ private:
     QString m_plugin;
     QString m_interface;
     std::unique_ptr<QCanBusDevice> m_device;
+    std::optional<std::uint32_t> m_busBitrate;
     bool m_ownEcho = true;
     bool m_closing = false;
     std::deque<CAN_Frame> m_written;
@@ -244,6 +267,7 @@ std::unique_ptr<CanBusPort> CanBusPort::open(const QString &plugin, const QStrin
     QMetaObject::invokeMethod(
         worker, [&] { reason = worker->connectDevice(bitrate); }, Qt::BlockingQueuedConnection);
     port->m_worker = worker;
+    port->m_busBitrate = worker->busBitrate();
     if (!reason.isEmpty()) {
         if (error)
             *error = reason;
@@ -351,14 +375,15 @@ CAN_ErrorStatus CanBusPort::errorStatus() const
     return m_status;
 }
 
-bool CanBusPort::acceptsBitrate(std::uint32_t bitsPerSecond)
+std::optional<std::uint32_t> CanBusPort::connectedBitrate(std::optional<std::uint32_t> requested,
+                                                          bool refused,
+                                                          std::optional<std::uint32_t> reported)
 {
-    bool accepted = false;
-    CanBusWorker *worker = m_worker;
-    QMetaObject::invokeMethod(
-        worker, [&] { accepted = worker->setBitrate(bitsPerSecond); },
-        Qt::BlockingQueuedConnection);
-    return accepted;
+    if (reported)
+        return reported;
+    if (requested && !refused)
+        return requested;
+    return std::nullopt;
 }
 
 void CanBusPort::setWakeFunction(std::function<void()> wake)

@@ -30,8 +30,15 @@ public:
     BusTime nextEventTime() const override { return BusTimeNever; }
     void advanceTo(BusTime t, BusObserver &observer) override;
     CAN_ErrorStatus errorStatus() const override;
-    bool acceptsBitrate(std::uint32_t bitsPerSecond) override;
+    std::optional<std::uint32_t> busBitrate() const override { return m_busBitrate; }
     void setWakeFunction(std::function<void()> wake) override;
+
+    // The rate an interface runs at once connected: what the kernel reports
+    // where it can tell; else the requested rate where the interface took it
+    // without objecting; else unknown.
+    static std::optional<std::uint32_t> connectedBitrate(std::optional<std::uint32_t> requested,
+                                                         bool refused,
+                                                         std::optional<std::uint32_t> reported);
 
     // Called from the CAN thread.
     struct Received {
@@ -51,6 +58,7 @@ private:
     BusTime busTimeOf(const Received &event) const;
 
     CanBusWorker *m_worker = nullptr; // lives in the CAN thread
+    std::optional<std::uint32_t> m_busBitrate;
 
     mutable std::mutex m_mutex;
     std::deque<Received> m_inbox;

@@ -107,7 +107,7 @@ public:
     virtual DevStatus DevGetDeviceCount(std::int32_t &count) = 0;
     virtual DevStatus DevOpen(std::int32_t index) = 0;
     virtual DevStatus DevClose() = 0;
-    // Stored in the adapter; takes effect when the adapter next starts.
+    // Stored in the adapter; takes effect the next time the adapter is opened.
     virtual DevStatus DevWriteConfig(CAN_Timing timing,
                                      const std::uint8_t (&reserved)[ConfigReservedSize],
                                      std::uint8_t options) = 0;
@@ -134,6 +134,11 @@ public:
     virtual DevStatus DevGetInstanceId(std::int32_t index, char *buffer, std::int32_t size) = 0;
     virtual DevStatus DevSetPeriodicFrame(std::int32_t row, CAN_Frame frame) = 0;
     virtual DevStatus DevEnablePeriodic(std::int32_t row, std::int32_t start) = 0;
+
+    // The bit rate the open adapter's bus runs at, in kbit/s: the stored one,
+    // unless the interface kept a rate of its own. Non-zero when the adapter
+    // cannot tell.
+    virtual DevStatus readBusBitrate(std::int32_t &kbitPerSecond) = 0;
 
     // Registration for arrival and removal notices of device interfaces of the
     // given class; a null listener ends it.

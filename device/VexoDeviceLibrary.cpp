@@ -232,9 +232,7 @@ DevStatus VexoDeviceLibrary::DevWriteConfig(CAN_Timing timing,
         return NotOpen;
     if (!BitTiming::isValid(timing))
         return BadArgument;
-    const auto bitrate = static_cast<std::uint32_t>(BitTiming::bitrate(timing) + 0.5);
-    if (!m_open->session->acceptsBitrate(bitrate))
-        return Failed;
+    // Only stored: the bus keeps its rate until the adapter is opened again.
     const auto &description = m_open->entry.description;
     auto settings = m_settings.load(description.instanceId, description.defaults);
     settings.timing = timing;
@@ -257,6 +255,18 @@ DevStatus VexoDeviceLibrary::DevReadConfig(CAN_Timing &timing,
     if (!settings.timing)
         return Failed;
     timing = *settings.timing;
+    return DevSuccess;
+}
+
+DevStatus VexoDeviceLibrary::readBusBitrate(std::int32_t &kbitPerSecond)
+{
+    std::lock_guard guard(m_mutex);
+    if (!m_open)
+        return NotOpen;
+    const auto bitsPerSecond = m_open->session->busBitrate();
+    if (!bitsPerSecond)
+        return Failed;
+    kbitPerSecond = static_cast<std::int32_t>((std::uint64_t{*bitsPerSecond} + 500) / 1000);
     return DevSuccess;
 }
 

@@ -60,6 +60,7 @@ public:
     DevStatus DevGetInstanceId(std::int32_t index, char *buffer, std::int32_t size) override;
     DevStatus DevSetPeriodicFrame(std::int32_t row, CAN_Frame frame) override;
     DevStatus DevEnablePeriodic(std::int32_t row, std::int32_t start) override;
+    DevStatus readBusBitrate(std::int32_t &kbitPerSecond) override;
     void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,
                                     DeviceChangeListener *listener) override;
 

@@ -1,6 +1,5 @@
 #include "device/VirtualBus.h"
 
-#include "device/BitTiming.h"
 #include "device/FrameRules.h"
 
 #include <algorithm>
@@ -51,11 +50,6 @@ VirtualBus::VirtualBus(const Options &options) : m_options(options), m_random(op
         addVehicleNodes();
     if (options.profile == BusProfile::Saturated)
         newSaturatedFrame();
-}
-
-bool VirtualBus::acceptsBitrate(std::uint32_t bitsPerSecond)
-{
-    return bitsPerSecond >= BitTiming::MinBitrate && bitsPerSecond <= BitTiming::MaxBitrate;
 }
 
 void VirtualBus::addVehicleNodes()

@@ -40,7 +40,7 @@ public:
     BusTime nextEventTime() const override;
     void advanceTo(BusTime t, BusObserver &observer) override;
     CAN_ErrorStatus errorStatus() const override { return m_fault.status(); }
-    bool acceptsBitrate(std::uint32_t bitsPerSecond) override;
+    std::optional<std::uint32_t> busBitrate() const override { return m_options.bitrate; }
 
     // Frames that ran to completion on the bus, from any node.
     std::uint64_t completedFrames() const { return m_completed; }

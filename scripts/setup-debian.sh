@@ -13,6 +13,7 @@ packages=(
   libqt6serialbus6-bin
   qt6-qpa-plugins
   fonts-liberation
+  libsocketcan2
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -7,7 +7,9 @@
 
 #include "capture/WindowMessages.h"
 #include "device/CanBusAdapters.h"
+#include "device/CanBusPort.h"
 #include "device/DeviceLibraryFactory.h"
+#include "device/SocketCanLink.h"
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
@@ -101,6 +103,15 @@ protected:
     // not send it by itself.
     virtual CAN_Frame triggerFrame() const = 0;
     virtual void sendFromPeer(const CAN_Frame &frame) = 0;
+    // The rate the adapter's bus runs at before anything was stored for it;
+    // -1 when it cannot tell.
+    virtual int busKbpsAtFirst() const = 0;
+
+    int busKbps(DeviceLibrary &library)
+    {
+        std::int32_t kbps = 0;
+        return library.readBusBitrate(kbps) == DevSuccess ? kbps : -1;
+    }
 
     void openAndStart()
     {
@@ -323,9 +334,12 @@ private slots:
         CAN_Timing timing;
         QCOMPARE(int(m_library->DevCalcTiming(250'000, timing)), 0);
         const std::uint8_t zero[ConfigReservedSize] = {};
+        QCOMPARE(busKbps(*m_library), busKbpsAtFirst());
         QCOMPARE(
             int(m_library->DevWriteConfig(timing, zero, AdapterOption::AutomaticBusOffRecovery)),
             0);
+        // Only stored: the open bus keeps its rate until the adapter is opened again.
+        QCOMPARE(busKbps(*m_library), busKbpsAtFirst());
         const std::uint8_t serial[SerialFieldSize] = {'0', '0', '1', '2', '3',
                                                       '4', '5', '6', '7', '8'};
         QCOMPARE(int(m_library->DevSetSerial(serial, SerialFieldSize)), 0);
@@ -346,6 +360,7 @@ private slots:
         std::int32_t kbps = 0;
         QCOMPARE(int(again->DevTimingToBitrate(kbps, read)), 0);
         QCOMPARE(kbps, 250);
+        QCOMPARE(busKbps(*again), 250);
         again->DevClose();
     }
 
@@ -380,6 +395,7 @@ protected:
     std::string adapterId() const override { return VirtualAdapters::VehicleId; }
     CAN_Frame triggerFrame() const override { return frameOf(0x05, 0x0E0, {}, 4); }
     void sendFromPeer(const CAN_Frame &) override { }
+    int busKbpsAtFirst() const override { return 500; }
 };
 
 // An interface of Qt's virtual CAN bus, with a second Qt device as the peer.
@@ -397,6 +413,8 @@ protected:
     }
     std::string adapterId() const override { return "VCCAN0___"; }
     CAN_Frame triggerFrame() const override { return frameOf(0x06, 0x1CDA00F1, {0x02, 0x10}); }
+    // The virtual CAN bus has no rate of its own; it takes the one it is given.
+    int busKbpsAtFirst() const override { return -1; }
     // The peer is a second library on the same bus (canbusutil cannot send
     // on the virtual bus: it writes before its connection is up).
     void sendFromPeer(const CAN_Frame &frame) override
@@ -494,6 +512,46 @@ private slots:
         if (!id.isEmpty())
             QCOMPARE(QString::fromStdString(made), id);
         QVERIFY(made != CanBusAdapters::instanceIdFor(plugin, name + QLatin1Char('x')));
+    }
+
+    void busBitrateAfterConnecting_data()
+    {
+        QTest::addColumn<int>("requested"); // 0: nothing stored
+        QTest::addColumn<bool>("refused");
+        QTest::addColumn<int>("reported"); // 0: the kernel cannot tell
+        QTest::addColumn<int>("expected"); // 0: unknown
+        QTest::newRow("taken without objection") << 250'000 << false << 0 << 250'000;
+        QTest::newRow("refused, rate unknown") << 250'000 << true << 0 << 0;
+        QTest::newRow("refused, the kernel's rate") << 250'000 << true << 500'000 << 500'000;
+        QTest::newRow("the kernel adjusted it") << 83'000 << false << 83'333 << 83'333;
+        QTest::newRow("nothing stored, the kernel's rate") << 0 << false << 125'000 << 125'000;
+        QTest::newRow("nothing stored, unknown") << 0 << false << 0 << 0;
+    }
+    void busBitrateAfterConnecting()
+    {
+        QFETCH(int, requested);
+        QFETCH(bool, refused);
+        QFETCH(int, reported);
+        QFETCH(int, expected);
+        auto optional = [](int v) {
+            return v != 0 ? std::optional<std::uint32_t>(static_cast<std::uint32_t>(v))
+                          : std::nullopt;
+        };
+        QCOMPARE(CanBusPort::connectedBitrate(optional(requested), refused, optional(reported)),
+                 optional(expected));
+    }
+
+    void socketCanRateOfAMissingInterface_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("no such interface") << "vexonone0";
+        QTest::newRow("empty name") << "";
+        QTest::newRow("longer than an interface name") << "abcdefghijklmnopqrstuvwxyz";
+    }
+    void socketCanRateOfAMissingInterface()
+    {
+        QFETCH(QString, name);
+        QCOMPARE(SocketCanLink::bitrate(name.toStdString()), std::optional<std::uint32_t>());
     }
 
     void unplugWhileOpen()

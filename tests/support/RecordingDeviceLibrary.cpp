@@ -227,6 +227,15 @@ DevStatus RecordingDeviceLibrary::DevEnablePeriodic(std::int32_t row, std::int32
     return record(DevOrdinal::EnablePeriodic, {row, start});
 }
 
+DevStatus RecordingDeviceLibrary::readBusBitrate(std::int32_t &kbitPerSecond)
+{
+    // Not recorded: it has no ordinal.
+    if (busBitrateKbps < 0)
+        return 1;
+    kbitPerSecond = busBitrateKbps;
+    return DevSuccess;
+}
+
 void RecordingDeviceLibrary::registerDeviceNotification(const DeviceInterfaceClass &,
                                                         DeviceChangeListener *listener)
 {

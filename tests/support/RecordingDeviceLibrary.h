@@ -30,6 +30,8 @@ public:
     CAN_Timing storedTiming{1, 0, 13, 2, 1};
     std::uint8_t storedOptions = 0;
     std::int32_t bitrateKbps = 500;
+    // The rate the bus runs at; negative: the adapter cannot tell.
+    std::int32_t busBitrateKbps = 500;
     CAN_Timing calculatedTiming{1, 0, 13, 2, 1};
     float samplePoint = 87.5F;
     DeviceInterfaceClass interfaceClass{};
@@ -76,6 +78,7 @@ public:
     DevStatus DevGetInstanceId(std::int32_t index, char *buffer, std::int32_t size) override;
     DevStatus DevSetPeriodicFrame(std::int32_t row, CAN_Frame frame) override;
     DevStatus DevEnablePeriodic(std::int32_t row, std::int32_t start) override;
+    DevStatus readBusBitrate(std::int32_t &kbitPerSecond) override;
     void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,
                                     DeviceChangeListener *listener) override;
 
