@@ -171,6 +171,9 @@ void CBarDlg::EnableLinkButtons(bool connected)
     m_connect->setEnabled(!connected);
     m_disconnect->setEnabled(connected);
     m_setup->setEnabled(connected);
+    // Settings shown for an adapter that is gone must not reach the next one.
+    if (!connected && m_setupDialog && m_setupDialog->isVisible())
+        m_setupDialog->reject();
 }
 
 QString CBarDlg::pageCountText() const
@@ -254,5 +257,15 @@ void CBarDlg::OnGo()
 
 void CBarDlg::OnSetup()
 {
-    // The adapter setup dialog opens here once it is part of the program.
+    if (m_setupDialog && m_setupDialog->isVisible()) {
+        m_setupDialog->raise();
+        m_setupDialog->activateWindow();
+        return;
+    }
+    if (m_setupDialog)
+        m_setupDialog->deleteLater();
+    m_setupDialog = new CSetupDlg(m_frame->deviceLibrary(), m_frame->messageReporter(),
+                                  m_frame->serialName(), m_frame);
+    placeBesideView(m_setupDialog);
+    m_setupDialog->show();
 }

@@ -2,6 +2,7 @@
 
 #include "capture/StoreInterfaces.h"
 #include "device/ConnectDialog.h"
+#include "device/SetupDialog.h"
 #include "display/FrameListView.h"
 
 #include <QPointer>
@@ -42,6 +43,7 @@ public:
     void OnSetup();
 
     CConnectDlg *connectDialog() const { return m_connectDialog; }
+    CSetupDlg *setupDialog() const { return m_setupDialog; }
     CIconButton *connectButton() const { return m_connect; }
     CIconButton *disconnectButton() const { return m_disconnect; }
     QPushButton *clearButton() const { return m_clear; }
@@ -79,4 +81,5 @@ private:
 
     int m_displayRadio = 0; // 0 index list, 1 ID list
     QPointer<CConnectDlg> m_connectDialog;
+    QPointer<CSetupDlg> m_setupDialog;
 };

@@ -8,6 +8,7 @@
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
 #include "device/AdapterList.h"
+#include "device/ErrorStatusDialog.h"
 #include "display/FrameListView.h"
 #include "display/FrameRowWidget.h"
 #include "inspect/PacketDialogFactory.h"
@@ -183,9 +184,15 @@ void CMainFrame::SetProgressPosition(int position)
         m_progress->setValue(position);
 }
 
+CErrorViewDlg *CMainFrame::errorDialog() const
+{
+    return m_errorDialog;
+}
+
 void CMainFrame::UpdateErrorStatusDialog()
 {
-    // The Error Status dialog is refreshed here once it is part of the program.
+    if (m_errorDialog && m_errorDialog->isVisible())
+        m_errorDialog->Show(m_document.errorStatus());
 }
 
 void CMainFrame::SetPaneText(int pane, const QString &text)
@@ -234,12 +241,15 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText)
     std::uint8_t options = 0;
     m_library.DevReadConfig(timing, reserved, options);
     std::int32_t kbps = 0;
-    const DevStatus rateStatus = m_library.DevTimingToBitrate(kbps, timing);
+    m_library.DevTimingToBitrate(kbps, timing);
+    // The pane shows the rate the bus runs at, which differs from the stored
+    // one where the interface kept its own; a rate nobody can tell shows as
+    // unknown.
+    const DevStatus rateStatus = m_library.readBusBitrate(kbps);
 
     SetLinkFlag(LinkStatus::Connected, true);
     SetPaneText(ConnectionPane, QStringLiteral("Connected"));
     SetPaneText(AdapterPane, entryText);
-    // A bit rate the adapter cannot tell shows as unknown.
     SetPaneText(BitRatePane,
                 rateStatus == DevSuccess ? QStringLiteral("%1Kbps").arg(kbps)
                                          : QStringLiteral("?"));
@@ -300,8 +310,12 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
         && static_cast<QMouseEvent *>(event)->button() == Qt::LeftButton) {
         const QPoint global = static_cast<QMouseEvent *>(event)->globalPosition().toPoint();
         const QPoint inBar = statusBar()->mapFromGlobal(global);
-        if ((watched == statusBar() || watched == m_panes[LinkPane])
-            && inBar.x() > m_panes[LinkPane]->geometry().left())
+        const QRect linkPane = m_panes[LinkPane]->geometry();
+        // A double-click on the pane that the pane leaves to the status bar
+        // arrives there a second time: it is handled on the pane only.
+        const bool onPane = watched == m_panes[LinkPane];
+        const bool onBarBesidePane = watched == statusBar() && !linkPane.contains(inBar);
+        if ((onPane || onBarBesidePane) && inBar.x() > linkPane.left())
             OpenErrorStatusDialog();
     }
     return QMainWindow::eventFilter(watched, event);
@@ -309,7 +323,14 @@ bool CMainFrame::eventFilter(QObject *watched, QEvent *event)
 
 void CMainFrame::OpenErrorStatusDialog()
 {
-    // Opens the Error Status dialog once it is part of the program.
+    if (m_errorDialog && m_errorDialog->isVisible())
+        return;
+    if (m_errorDialog)
+        m_errorDialog->deleteLater();
+    // Owned by the main window, so that it goes with it.
+    m_errorDialog = new CErrorViewDlg(m_library, this);
+    m_errorDialog->show();
+    m_errorDialog->Show(m_document.errorStatus());
 }
 
 CExerciserDlg *CMainFrame::exerciser() const

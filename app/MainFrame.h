@@ -14,6 +14,7 @@
 #include <string>
 
 class CBarDlg;
+class CErrorViewDlg;
 class CExerciserDlg;
 class CRxWnd;
 class CVEXODoc;
@@ -79,6 +80,7 @@ public:
     QProgressBar *progress() const { return m_progress; }
     const std::string &instanceId() const { return m_instanceId; }
     const std::string &serialName() const { return m_serialName; }
+    CErrorViewDlg *errorDialog() const;
     // The link status value the icon in the status bar shows.
     std::uint8_t shownLinkValue() const { return m_shownLinkValue; }
 
@@ -110,6 +112,7 @@ private:
     std::unique_ptr<CRxWnd> m_receiver;
     QProgressBar *m_progress = nullptr;
     std::string m_instanceId;
+    QPointer<CErrorViewDlg> m_errorDialog;
     QPointer<CExerciserDlg> m_exerciser;
     std::atomic<std::uint8_t> m_linkStatus{0};
     std::uint8_t m_shownLinkValue = 0;
