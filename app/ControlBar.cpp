@@ -201,7 +201,7 @@ void CBarDlg::OnConnect()
 {
     if (!m_connectDialog || !m_connectDialog->isVisible()) {
         if (m_connectDialog)
-            m_connectDialog->deleteLater();
+            m_connectDialog->dispose();
         m_connectDialog = new CConnectDlg(m_frame, m_frame);
         m_connectDialog->setAttribute(Qt::WA_DeleteOnClose, false);
         placeBesideView(m_connectDialog);

@@ -1,13 +1,19 @@
 #include "app/LinkStatusPoller.h"
 
-#include <QCoreApplication>
-#include <QEvent>
+#include "app/LinkStatusWatch.h"
+#include "device/Clock.h"
+
 #include <QMetaObject>
 
 LinkStatusPoller::LinkStatusPoller(const std::atomic<std::uint8_t> &status, QObject *receiver,
-                                   Handler handler, std::chrono::milliseconds period)
-    : m_status(status), m_receiver(receiver), m_handler(std::move(handler)), m_period(period)
-{ }
+                                   Handler handler, std::chrono::milliseconds period, Clock *clock)
+    : m_status(status)
+    , m_receiver(receiver)
+    , m_period(period)
+    , m_clock(clock ? *clock : SteadyClock::instance())
+{
+    m_shared->handler = std::move(handler);
+}
 
 LinkStatusPoller::~LinkStatusPoller()
 {
@@ -18,9 +24,13 @@ void LinkStatusPoller::start()
 {
     if (m_thread.joinable())
         return;
-    m_run = true;
-    m_finished = false;
-    m_thread = std::thread(&LinkStatusPoller::run, this);
+    {
+        std::lock_guard guard(m_shared->mutex);
+        m_shared->run = true;
+    }
+    // The first poll is due one period from now, as seen by the caller.
+    const auto firstDue = m_clock.now() + m_period;
+    m_thread = std::thread(&LinkStatusPoller::run, this, firstDue);
 }
 
 void LinkStatusPoller::stop()
@@ -28,32 +38,57 @@ void LinkStatusPoller::stop()
     if (!m_thread.joinable())
         return;
     {
-        std::lock_guard lock(m_mutex);
-        m_run = false;
+        std::lock_guard guard(m_shared->mutex);
+        m_shared->run = false;
     }
-    m_wake.notify_all();
-    while (!m_finished) {
-        QCoreApplication::sendPostedEvents(m_receiver, QEvent::MetaCall);
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
+    m_shared->wake.notify_all();
     m_thread.join();
 }
 
-void LinkStatusPoller::run()
+void LinkStatusPoller::run(std::chrono::steady_clock::time_point firstDue)
 {
-    std::uint8_t last = 0;
+    const std::shared_ptr<Shared> shared = m_shared;
+    LinkStatusWatch watch;
+    std::uint64_t handedOver = 0;
+    Clock::time_point due = firstDue;
+    std::unique_lock lock(shared->mutex);
     for (;;) {
-        {
-            std::unique_lock lock(m_mutex);
-            if (m_wake.wait_for(lock, m_period, [this] { return !m_run; }))
-                break;
-        }
+        while (shared->run && m_clock.now() < due)
+            m_clock.waitUntil(lock, shared->wake, due);
+        if (!shared->run)
+            break;
+
         const std::uint8_t value = m_status.load(std::memory_order_relaxed);
-        if (value == last)
-            continue;
-        last = value;
-        QMetaObject::invokeMethod(
-            m_receiver, [this, value] { m_handler(value); }, Qt::BlockingQueuedConnection);
+        if (watch.needsHandOver(value)) {
+            const std::uint64_t ticket = ++handedOver;
+            lock.unlock();
+            QMetaObject::invokeMethod(
+                m_receiver,
+                [shared, value, ticket] {
+                    {
+                        std::lock_guard guard(shared->mutex);
+                        if (!shared->run)
+                            return;
+                    }
+                    shared->handler(value);
+                    std::lock_guard guard(shared->mutex);
+                    shared->served = ticket;
+                    shared->wake.notify_all();
+                },
+                Qt::QueuedConnection);
+            lock.lock();
+            shared->wake.wait(lock, [&] { return !shared->run || shared->served >= ticket; });
+            if (!shared->run)
+                break;
+            watch.handedOver(value);
+        }
+        ++m_polls;
+
+        // Polls keep their rhythm; one that comes late is followed a whole
+        // period later.
+        due += m_period;
+        const auto now = m_clock.now();
+        if (due <= now)
+            due = now + m_period;
     }
-    m_finished = true;
 }

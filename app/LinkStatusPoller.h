@@ -7,37 +7,54 @@
 #include <condition_variable>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 
-// Watches a link status byte from a thread of its own and hands every change,
-// synchronously, to a handler on the receiver's (user-interface) thread.
+class Clock;
+
+// Watches a link status byte from a thread of its own and hands the readings
+// that matter (LinkStatusWatch), synchronously, to a handler on the
+// receiver's (user-interface) thread.
 class LinkStatusPoller {
 public:
     using Handler = std::function<void(std::uint8_t)>;
 
+    // clock: the time the poller sleeps on; null for the system's.
     LinkStatusPoller(const std::atomic<std::uint8_t> &status, QObject *receiver, Handler handler,
-                     std::chrono::milliseconds period = std::chrono::milliseconds(100));
+                     std::chrono::milliseconds period = std::chrono::milliseconds(100),
+                     Clock *clock = nullptr);
     ~LinkStatusPoller();
     LinkStatusPoller(const LinkStatusPoller &) = delete;
     LinkStatusPoller &operator=(const LinkStatusPoller &) = delete;
 
     void start();
-    // Ends the thread and waits for it. Called on the receiver's thread: a
-    // hand-over the thread is blocked in is served while waiting.
+    // Ends the thread and waits for it, on the receiver's thread. A hand-over
+    // the thread waits for is abandoned, not served, and nothing else queued
+    // to the receiver runs meanwhile.
     void stop();
     bool isRunning() const { return m_thread.joinable(); }
+    // Polls completed, hand-overs included.
+    std::uint64_t pollCount() const { return m_polls.load(); }
 
 private:
-    void run();
+    // What the thread and the queued hand-overs share; a hand-over that runs
+    // after stop() finds the poller stopped and does nothing.
+    struct Shared {
+        std::mutex mutex;
+        std::condition_variable wake;
+        bool run = false;
+        std::uint64_t served = 0;
+        Handler handler;
+    };
+
+    void run(std::chrono::steady_clock::time_point firstDue);
 
     const std::atomic<std::uint8_t> &m_status;
     QObject *m_receiver = nullptr;
-    Handler m_handler;
     std::chrono::milliseconds m_period;
-    std::atomic<bool> m_run{false};
-    std::atomic<bool> m_finished{false};
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
+    Clock &m_clock;
+    std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
+    std::atomic<std::uint64_t> m_polls{0};
     std::thread m_thread;
 };

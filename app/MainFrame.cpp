@@ -3,6 +3,7 @@
 #include "app/AboutDialog.h"
 #include "app/ControlBar.h"
 #include "app/LinkStatusPoller.h"
+#include "app/MessageGate.h"
 #include "app/ProgramIcons.h"
 #include "app/QtMessageReporter.h"
 #include "capture/FrameStore.h"
@@ -39,7 +40,8 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
         m_ownMessages = std::make_unique<QtMessageReporter>(this);
         messages = m_ownMessages.get();
     }
-    m_messages = messages;
+    m_gate = std::make_unique<MessageGate>(*messages);
+    m_messages = m_gate.get();
 
     setWindowTitle(QStringLiteral("Vexo View"));
     setWindowIcon(loadProgramIcon(IconId::MainFrame));
@@ -255,6 +257,8 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText)
                                          : QStringLiteral("?"));
     UpdateLinkControls();
     m_document.ResetErrorStatus();
+    // Whatever an earlier link left unhandled is not part of this one.
+    m_receiver->discardPending();
     m_library.DevStart(1);
     return true;
 }
@@ -264,6 +268,9 @@ void CMainFrame::Disconnect()
     m_instanceId.clear();
     if (IsConnected())
         m_library.DevClose();
+    // The adapter has stopped reporting; what it reported before and is not
+    // handled yet is dropped, so the counters stop at once.
+    m_receiver->discardPending();
     SetLinkStatus(0);
     if (m_exerciser && m_exerciser->isVisible()) {
         m_exerciser->StopPeriodicRows();
@@ -288,7 +295,8 @@ void CMainFrame::postDeviceRemoval(const std::string &devicePath)
 
 void CMainFrame::OnDeviceArrival()
 {
-    if (IsConnected())
+    // A notice queued before the window closed finds it closed.
+    if (m_closed || IsConnected())
         return;
     std::int32_t count = 0;
     m_library.DevGetDeviceCount(count);
@@ -298,7 +306,7 @@ void CMainFrame::OnDeviceArrival()
 
 void CMainFrame::OnDeviceRemoval(const std::string &devicePath)
 {
-    if (removalKey(devicePath) != m_instanceId)
+    if (m_closed || removalKey(devicePath) != m_instanceId)
         return;
     Disconnect();
     m_messages->showMessage(MessageIcon::Error, "Device is disconnected");
@@ -363,11 +371,18 @@ void CMainFrame::OnAbout()
 
 void CMainFrame::closeEvent(QCloseEvent *event)
 {
+    event->accept();
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_gate->close();
     m_library.DevRelease();
+    m_receiver->discardPending();
     m_document.Clear();
     if (m_exerciser)
         m_exerciser->StopPeriodicRows();
     Disconnect();
     m_poller->stop();
-    event->accept();
+    if (m_closeAction)
+        m_closeAction();
 }

@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -21,6 +22,7 @@ class CVEXODoc;
 class CVEXOView;
 class LinkStatusPoller;
 class LogFileCommands;
+class MessageGate;
 class MessageReporter;
 class PacketDialogFactory;
 class QLabel;
@@ -64,6 +66,12 @@ public:
     bool ConnectAdapter(int index, const QString &entryText);
     void Disconnect();
 
+    // Run once the window has closed; the application ends the program there,
+    // whatever other windows are still open.
+    void setCloseAction(std::function<void()> action) { m_closeAction = std::move(action); }
+    bool isClosed() const { return m_closed; }
+    LinkStatusPoller *poller() const { return m_poller.get(); }
+
     // Notices from the device library, on its thread.
     void postDeviceArrival(const std::string &devicePath) override;
     void postDeviceRemoval(const std::string &devicePath) override;
@@ -101,7 +109,10 @@ private:
     CVEXODoc &m_document;
     DeviceLibrary &m_library;
     std::unique_ptr<MessageReporter> m_ownMessages;
+    std::unique_ptr<MessageGate> m_gate;
     MessageReporter *m_messages = nullptr;
+    bool m_closed = false;
+    std::function<void()> m_closeAction;
 
     QLabel *m_panes[PaneCount] = {};
     CBarDlg *m_bar = nullptr;

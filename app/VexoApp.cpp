@@ -12,12 +12,17 @@ CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
 {
     setOrganizationName(QStringLiteral("Vexo View"));
     setApplicationName(QStringLiteral("Vexo View"));
-    setApplicationDisplayName(QStringLiteral("Vexo View"));
+    // No display name: the window system would append it to every window's
+    // title ("Connection Setting — Vexo View").
     setApplicationVersion(QStringLiteral(VEXO_FILE_VERSION));
     setDesktopFileName(QString::fromLatin1(AppId));
-    // The PEAK plugin complains on every listing of adapters when its vendor
-    // library is not installed, which is the usual case.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.peakcan.warning=false"));
+    // The plugins for vendor adapters complain, at critical level, when their
+    // vendor library is not installed, which is the usual case; the adapter
+    // list leaves such plugins out.
+    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.peakcan.warning=false\n"
+                                                    "qt.canbus.plugins.peakcan.critical=false\n"
+                                                    "qt.canbus.plugins.tinycan.warning=false\n"
+                                                    "qt.canbus.plugins.tinycan.critical=false"));
 }
 
 CVEXOApp::~CVEXOApp()
@@ -44,6 +49,9 @@ bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library)
         return false;
 
     m_frame = std::make_unique<CMainFrame>(*m_document, *m_library);
+    // Closing the main window ends the program, whatever other windows are
+    // open; the main window has stopped everything it runs by then.
+    m_frame->setCloseAction([] { QCoreApplication::exit(0); });
     // Room for most of a page of frames where the screen allows it.
     const QSize preferred(1100, 800);
     m_frame->resize(m_frame->screen() ? preferred.boundedTo(m_frame->screen()->availableSize())

@@ -12,22 +12,8 @@
 
 namespace {
 
-class FrameNotifyEvent : public QEvent {
-public:
-    FrameNotifyEvent(int message, const CAN_Frame &frame, int hint)
-        : QEvent(static_cast<QEvent::Type>(message)), frame(frame), hint(hint)
-    { }
-    const CAN_Frame frame;
-    const int hint;
-};
-
-class ErrorStatusEvent : public QEvent {
-public:
-    explicit ErrorStatusEvent(const CAN_ErrorStatus &status)
-        : QEvent(static_cast<QEvent::Type>(WM_ERROR_STATUS_NOTIFY)), status(status)
-    { }
-    const CAN_ErrorStatus status;
-};
+// The event that wakes the receiver for a batch of notifications.
+const QEvent::Type WakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
@@ -38,32 +24,56 @@ CRxWnd::CRxWnd(QObject *parent) : QObject(parent)
 
 void CRxWnd::postFrame(int message, const CAN_Frame &frame, int hint)
 {
-    QCoreApplication::postEvent(this, new FrameNotifyEvent(message, frame, hint));
+    Notification notification;
+    notification.message = message;
+    notification.frame = frame;
+    notification.hint = hint;
+    if (m_queue.push(notification))
+        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
 }
 
 void CRxWnd::postErrorStatus(const CAN_ErrorStatus &status)
 {
-    QCoreApplication::postEvent(this, new ErrorStatusEvent(status));
+    Notification notification;
+    notification.message = WM_ERROR_STATUS_NOTIFY;
+    notification.status = status;
+    if (m_queue.push(notification))
+        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
+}
+
+void CRxWnd::discardPending()
+{
+    m_queue.discard();
 }
 
 bool CRxWnd::event(QEvent *event)
 {
-    switch (static_cast<int>(event->type())) {
-    case WM_FRAME_NOTIFY: {
-        const auto *notify = static_cast<FrameNotifyEvent *>(event);
-        OnFrameNotify(notify->frame, notify->hint);
-        return true;
-    }
-    case WM_FRAME_NOTIFY_UNTIMED: {
-        const auto *notify = static_cast<FrameNotifyEvent *>(event);
-        OnFrameNotifyUntimed(notify->frame, notify->hint);
-        return true;
-    }
-    case WM_ERROR_STATUS_NOTIFY:
-        OnErrorStatusNotify(static_cast<ErrorStatusEvent *>(event)->status);
-        return true;
-    default:
+    if (event->type() != WakeEvent)
         return QObject::event(event);
+    handlePending();
+    return true;
+}
+
+void CRxWnd::handlePending()
+{
+    m_queue.takePending();
+    // A handler may open a message box, whose event loop handles the next
+    // wake-up (and so the rest of this batch) or discards what is left.
+    Notification n;
+    while (m_queue.next(n)) {
+        switch (n.message) {
+        case WM_FRAME_NOTIFY:
+            OnFrameNotify(n.frame, n.hint);
+            break;
+        case WM_FRAME_NOTIFY_UNTIMED:
+            OnFrameNotifyUntimed(n.frame, n.hint);
+            break;
+        case WM_ERROR_STATUS_NOTIFY:
+            OnErrorStatusNotify(n.status);
+            break;
+        default:
+            break;
+        }
     }
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "capture/CanFrame.h"
+#include "capture/NotificationQueue.h"
 #include "device/DeviceLibrary.h"
 
 #include <QObject>
@@ -11,8 +12,11 @@ class FrameSink;
 class MessageReporter;
 
 // The receiver the device library posts its notifications to. Posting is
-// thread-safe: each notification becomes an event carrying a copy of its
-// record, handled on the user-interface thread.
+// thread-safe: a notification is queued with a copy of its record, and one
+// posted event per batch wakes the user-interface thread, which then handles
+// everything that has arrived, in arrival order. A full bus thus costs the
+// event loop a wake-up per batch, not an event per frame, and cannot pile up
+// a backlog of events behind the window's own work.
 class CRxWnd : public QObject, public NotifyTarget {
     Q_OBJECT
 
@@ -29,10 +33,18 @@ public:
 
     bool limitMessageShown() const { return m_limitMessageShown; }
 
+    // Drops every notification not handled yet, the rest of a batch being
+    // handled included. Called at connect, disconnect and close, so that
+    // nothing notified before them is stored.
+    void discardPending();
+    // Notifications received and not handled yet.
+    std::size_t pendingCount() const { return m_queue.pendingCount(); }
+
 protected:
     bool event(QEvent *event) override;
 
 private:
+    void handlePending();
     void OnFrameNotify(const CAN_Frame &frame, int hint);
     void OnFrameNotifyUntimed(const CAN_Frame &frame, int hint);
     void OnErrorStatusNotify(const CAN_ErrorStatus &status);
@@ -48,4 +60,6 @@ private:
     CVEXODoc *m_document = nullptr;
     const ConnectionState *m_connection = nullptr;
     MessageReporter *m_messages = nullptr;
+
+    NotificationQueue m_queue;
 };

@@ -4,6 +4,7 @@
 #include "device/CanBusPort.h"
 
 #include <QCanBus>
+#include <QCanBusDevice>
 #include <QCanBusDeviceInfo>
 
 namespace {
@@ -79,8 +80,19 @@ std::vector<AdapterDescription> CanBusAdapters::adapters()
     std::vector<AdapterDescription> list;
     std::lock_guard guard(m_mutex);
     for (const QString &plugin : m_plugins) {
+        if (m_pluginStates[plugin] == PluginState::Unusable)
+            continue;
         QString error;
         const auto interfaces = QCanBus::instance()->availableDevices(plugin, &error);
+        if (interfaces.isEmpty()) {
+            // A plugin that cannot even list (its vendor library is missing)
+            // is not asked again.
+            if (!error.isEmpty())
+                m_pluginStates[plugin] = PluginState::Unusable;
+            continue;
+        }
+        if (!usable(plugin, interfaces.front().name()))
+            continue;
         for (const QCanBusDeviceInfo &info : interfaces) {
             AdapterDescription description;
             const QString product = info.description().isEmpty()
@@ -95,6 +107,19 @@ std::vector<AdapterDescription> CanBusAdapters::adapters()
         }
     }
     return list;
+}
+
+bool CanBusAdapters::usable(const QString &plugin, const QString &firstInterface)
+{
+    PluginState &state = m_pluginStates[plugin];
+    if (state == PluginState::Unknown) {
+        // Creating a device loads the vendor's library without connecting to
+        // anything.
+        const std::unique_ptr<QCanBusDevice> probe(
+            QCanBus::instance()->createDevice(plugin, firstInterface));
+        state = probe ? PluginState::Usable : PluginState::Unusable;
+    }
+    return state == PluginState::Usable;
 }
 
 std::unique_ptr<BusPort> CanBusAdapters::open(const AdapterDescription &adapter,

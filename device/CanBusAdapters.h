@@ -28,8 +28,15 @@ public:
     static std::string instanceIdFor(const QString &plugin, const QString &interfaceName);
 
 private:
+    // Whether a plugin can open what it lists. Plugins for vendor adapters
+    // list interfaces even when the vendor's library is missing (or fail to
+    // list, complaining each time); that is found out once per plugin.
+    enum class PluginState { Unknown, Usable, Unusable };
+    bool usable(const QString &plugin, const QString &firstInterface);
+
     QStringList m_plugins;
     QString m_virtualCanServer;
     std::mutex m_mutex;
     std::map<std::string, std::pair<QString, QString>> m_interfaces; // id -> plugin, name
+    std::map<QString, PluginState> m_pluginStates;
 };

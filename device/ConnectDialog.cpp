@@ -11,6 +11,21 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+class CConnectDlg::Busy {
+public:
+    explicit Busy(CConnectDlg &dialog) : m_dialog(dialog) { ++m_dialog.m_busy; }
+    ~Busy()
+    {
+        if (--m_dialog.m_busy == 0 && m_dialog.m_disposed)
+            m_dialog.deleteLater();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    CConnectDlg &m_dialog;
+};
+
 CConnectDlg::CConnectDlg(CMainFrame *frame, QWidget *parent) : QDialog(parent), m_frame(frame)
 {
     setWindowTitle(QStringLiteral("Connection Setting"));
@@ -32,8 +47,16 @@ CConnectDlg::CConnectDlg(CMainFrame *frame, QWidget *parent) : QDialog(parent), 
     layout->addWidget(buttons);
 }
 
+void CConnectDlg::dispose()
+{
+    m_disposed = true;
+    if (m_busy == 0)
+        deleteLater();
+}
+
 void CConnectDlg::RefreshDeviceList()
 {
+    const Busy busy(*this);
     m_devices->clear();
     const std::vector<std::string> entries = readAdapterEntries(m_frame->deviceLibrary());
     if (entries.empty()) {
@@ -49,6 +72,7 @@ void CConnectDlg::RefreshDeviceList()
 
 void CConnectDlg::OnOK()
 {
+    const Busy busy(*this);
     const int index = m_devices->currentIndex();
     if (index < 0)
         return;

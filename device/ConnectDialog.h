@@ -20,9 +20,19 @@ public:
 
     QComboBox *deviceList() const { return m_devices; }
 
+    // Replaced by a fresh dialog: deleted once none of its own work is under
+    // way. A message box it shows runs an event loop in which an adapter's
+    // arrival may replace it.
+    void dispose();
+
 private:
+    // Marks the dialog as busy for the lifetime of the guard.
+    class Busy;
+
     void OnOK();
 
     CMainFrame *m_frame = nullptr;
     QComboBox *m_devices = nullptr;
+    int m_busy = 0;
+    bool m_disposed = false;
 };

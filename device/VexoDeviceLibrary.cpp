@@ -199,12 +199,17 @@ DevStatus VexoDeviceLibrary::DevClose()
 DevStatus VexoDeviceLibrary::DevRelease()
 {
     {
+        // Released, the library reports nothing more, not even what the open
+        // adapter still holds back.
+        std::lock_guard notify(m_notifyMutex);
+        m_target = nullptr;
+    }
+    {
         std::lock_guard guard(m_mutex);
         closeLocked();
     }
     stopWatcher();
     std::lock_guard notify(m_notifyMutex);
-    m_target = nullptr;
     m_deviceListener = nullptr;
     return DevSuccess;
 }

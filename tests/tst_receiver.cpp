@@ -9,6 +9,10 @@
 #include <QCoreApplication>
 #include <QTest>
 
+#include <functional>
+#include <utility>
+#include <vector>
+
 namespace {
 
 // The smallest view: stores frames until the capture limit, as the main view does.
@@ -26,6 +30,41 @@ public:
 private:
     CVEXODoc &m_doc;
 };
+
+// Records what reaches the view, in order, and can act while a frame is handled.
+class SequenceView : public FrameSink {
+public:
+    std::uint8_t OnNewFrame(CAN_Frame frame, int hint) override
+    {
+        seen.emplace_back(frame.id, hint);
+        if (onFrame)
+            onFrame(frame);
+        return NewFrameResult::Handled;
+    }
+
+    std::vector<std::pair<std::uint32_t, int>> seen;
+    std::function<void(const CAN_Frame &)> onFrame;
+};
+
+// Counts the events posted to an object.
+class EventCounter : public QObject {
+public:
+    bool eventFilter(QObject *, QEvent *event) override
+    {
+        if (event->type() >= QEvent::User)
+            ++count;
+        return false;
+    }
+    int count = 0;
+};
+
+CAN_Frame frameWithId(std::uint32_t id)
+{
+    CAN_Frame frame;
+    frame.type = 0x04;
+    frame.id = id;
+    return frame;
+}
 
 class Connection : public ConnectionState {
 public:
@@ -89,6 +128,9 @@ private Q_SLOTS:
     void untimedFramesHaveTimeZero();
     void limitMessageOncePerFilling();
     void errorStatusOnlyWhileConnected();
+    void batchesKeepArrivalOrder();
+    void discardDropsWhatIsPending_data();
+    void discardDropsWhatIsPending();
 };
 
 void TestReceiver::framesReachTheStore()
@@ -169,6 +211,107 @@ void TestReceiver::errorStatusOnlyWhileConnected()
     h.library.queueErrorStatus(status);
     h.deliver();
     QCOMPARE(h.doc.errorStatus(), status);
+}
+
+void TestReceiver::batchesKeepArrivalOrder()
+{
+    SequenceView view;
+    CVEXODoc doc;
+    doc.OnNewDocument();
+    Connection connection;
+    connection.connected = true;
+    RecordingDeviceLibrary library;
+    CRxWnd receiver;
+    receiver.setView(&view);
+    receiver.setDocument(&doc);
+    receiver.setConnectionState(&connection);
+    library.DevSetNotifyWindow(&receiver);
+    EventCounter events;
+    receiver.installEventFilter(&events);
+
+    // A thousand frames with an error status among them: one wake-up, and
+    // every frame with its hint in the order the library gave them.
+    std::vector<std::pair<std::uint32_t, int>> expected;
+    CAN_ErrorStatus status;
+    status.rec = 3;
+    for (std::uint32_t n = 0; n < 1000; ++n) {
+        const int hint = n % 3 == 0 ? DisplayHint::ShowNow : DisplayHint::StoreQuietly;
+        library.queueFrame(frameWithId(n), hint, n % 2 ? WM_FRAME_NOTIFY : WM_FRAME_NOTIFY_UNTIMED);
+        expected.emplace_back(n, hint);
+        if (n == 500) {
+            library.queueErrorStatus(status);
+            view.onFrame = [&](const CAN_Frame &f) {
+                // The status arrived after frame 500 and before frame 501.
+                if (f.id == 500)
+                    QCOMPARE(doc.errorStatus(), CAN_ErrorStatus{});
+                if (f.id == 501)
+                    QCOMPARE(doc.errorStatus(), status);
+            };
+        }
+    }
+    library.deliverQueued();
+    QCOMPARE(receiver.pendingCount(), std::size_t{1001});
+    QCoreApplication::sendPostedEvents(&receiver);
+    QCOMPARE(events.count, 1);
+    QCOMPARE(view.seen, expected);
+    QCOMPARE(receiver.pendingCount(), std::size_t{0});
+
+    // A frame that arrives while a frame is being handled (a message box's
+    // event loop handles the next wake-up) comes after the rest of the batch.
+    view.seen.clear();
+    view.onFrame = [&](const CAN_Frame &f) {
+        if (f.id != 1)
+            return;
+        library.queueFrame(frameWithId(9));
+        library.deliverQueued();
+        QCoreApplication::sendPostedEvents(&receiver);
+    };
+    for (std::uint32_t id : {1, 2, 3})
+        library.queueFrame(frameWithId(id));
+    library.deliverQueued();
+    QCoreApplication::sendPostedEvents(&receiver);
+    const std::vector<std::pair<std::uint32_t, int>> nested = {{1, 0}, {2, 0}, {3, 0}, {9, 0}};
+    QCOMPARE(view.seen, nested);
+}
+
+void TestReceiver::discardDropsWhatIsPending_data()
+{
+    QTest::addColumn<int>("discardAt"); // -1: before the wake-up is handled
+    QTest::addColumn<std::vector<std::uint32_t>>("handled");
+
+    QTest::newRow("everything pending") << -1 << std::vector<std::uint32_t>{};
+    QTest::newRow("the rest of a batch") << 2 << std::vector<std::uint32_t>{1, 2};
+    QTest::newRow("after the last frame") << 4 << std::vector<std::uint32_t>{1, 2, 3, 4};
+}
+
+void TestReceiver::discardDropsWhatIsPending()
+{
+    QFETCH(int, discardAt);
+    QFETCH(std::vector<std::uint32_t>, handled);
+
+    Harness h;
+    std::vector<std::uint32_t> seen;
+    SequenceView view;
+    view.onFrame = [&](const CAN_Frame &f) {
+        seen.push_back(f.id);
+        if (static_cast<int>(f.id) == discardAt)
+            h.receiver.discardPending();
+    };
+    h.receiver.setView(&view);
+    for (std::uint32_t id = 1; id <= 4; ++id)
+        h.library.queueFrame(frameWithId(id));
+    h.library.deliverQueued();
+    if (discardAt < 0)
+        h.receiver.discardPending();
+    QCoreApplication::sendPostedEvents(&h.receiver);
+    QCOMPARE(seen, handled);
+
+    // What arrives after the discard is handled as usual.
+    seen.clear();
+    h.library.queueFrame(frameWithId(7));
+    h.library.deliverQueued();
+    QCoreApplication::sendPostedEvents(&h.receiver);
+    QCOMPARE(seen, std::vector<std::uint32_t>{7});
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)

@@ -1,0 +1,54 @@
+#include "capture/NotificationQueue.h"
+
+bool NotificationQueue::push(const Notification &notification)
+{
+    std::lock_guard guard(m_mutex);
+    m_pending.push_back(notification);
+    if (m_wakePending)
+        return false;
+    m_wakePending = true;
+    return true;
+}
+
+void NotificationQueue::takePending()
+{
+    if (m_position >= m_batch.size()) {
+        // The old batch is done: the two vectors trade places and keep their
+        // capacity.
+        m_batch.clear();
+        m_position = 0;
+        std::lock_guard guard(m_mutex);
+        m_batch.swap(m_pending);
+        m_wakePending = false;
+        return;
+    }
+    std::lock_guard guard(m_mutex);
+    m_batch.insert(m_batch.end(), m_pending.begin(), m_pending.end());
+    m_pending.clear();
+    m_wakePending = false;
+}
+
+bool NotificationQueue::next(Notification &notification)
+{
+    if (m_position >= m_batch.size())
+        return false;
+    notification = m_batch[m_position++];
+    return true;
+}
+
+void NotificationQueue::discard()
+{
+    {
+        std::lock_guard guard(m_mutex);
+        m_pending.clear();
+    }
+    m_batch.clear();
+    m_position = 0;
+    ++m_generation;
+}
+
+std::size_t NotificationQueue::pendingCount() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_pending.size() + (m_batch.size() - m_position);
+}
