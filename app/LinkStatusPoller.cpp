@@ -76,6 +76,7 @@ void LinkStatusPoller::run(std::chrono::steady_clock::time_point firstDue)
                     shared->wake.notify_all();
                 },
                 Qt::QueuedConnection);
+            ++m_handOvers;
             lock.lock();
             shared->wake.wait(lock, [&] { return !shared->run || shared->served >= ticket; });
             if (!shared->run)

@@ -36,6 +36,8 @@ public:
     bool isRunning() const { return m_thread.joinable(); }
     // Polls completed, hand-overs included.
     std::uint64_t pollCount() const { return m_polls.load(); }
+    // Hand-overs queued to the receiver.
+    std::uint64_t handOverCount() const { return m_handOvers.load(); }
 
 private:
     // What the thread and the queued hand-overs share; a hand-over that runs
@@ -56,5 +58,6 @@ private:
     Clock &m_clock;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();
     std::atomic<std::uint64_t> m_polls{0};
+    std::atomic<std::uint64_t> m_handOvers{0};
     std::thread m_thread;
 };

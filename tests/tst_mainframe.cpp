@@ -8,6 +8,9 @@
 #include "logfile/LogFileCommands.h"
 #include "transmit/ExerciserDialog.h"
 
+#include "app/LinkStatusPoller.h"
+
+#include "NestedEventLoop.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
@@ -18,6 +21,7 @@
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMenuBar>
+#include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -121,6 +125,12 @@ private Q_SLOTS:
     void disconnectWithExerciser();
     void closeWithExerciser();
     void fileMenu();
+    void nothingAfterClose();
+    void arrivalWhileNoDeviceBoxIsOpen();
+    void arrivalWhileInUseBoxIsOpen();
+    void removalWhileLimitBoxIsOpen();
+    void framesAndArrivalWhileDisconnectedBoxIsOpen();
+    void disconnectDropsUnhandledFrames();
 };
 
 void TestMainFrame::startUpState()
@@ -614,6 +624,179 @@ void TestMainFrame::fileMenu()
     openLog->trigger();
     QCOMPARE(dialogs, 2);
     QVERIFY(h.messages.messages.empty());
+}
+
+void TestMainFrame::nothingAfterClose()
+{
+    Harness h;
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    int closeActions = 0;
+    h.frame->setCloseAction([&] { ++closeActions; });
+    h.connect();
+    h.receive(3);
+
+    // Queued before the close: a row's packet error box, an adapter's
+    // arrival and frames the library had posted.
+    CAN_Frame bad;
+    bad.type = 0x04;
+    bad.dlc = 12;
+    h.library.queueFrame(bad);
+    h.library.deliverQueued();
+    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    h.library.queueFrame(bad);
+    h.library.deliverQueued();
+    h.library.announceArrival(PathPrefix + "VX1000001#{a5dcbf10}");
+    h.library.clearCalls();
+
+    QVERIFY(h.frame->close());
+    QCOMPARE(h.library.ordinals().front(), DevOrdinal::Release);
+    QVERIFY(!h.frame->poller()->isRunning());
+    QCOMPARE(closeActions, 1);
+    QCoreApplication::processEvents();
+    QCoreApplication::processEvents();
+
+    QVERIFY(h.messages.messages.empty());
+    QVERIFY(!h.bar()->connectDialog() || !h.bar()->connectDialog()->isVisible());
+    QCOMPARE(h.library.count(DevOrdinal::GetDeviceCount), 0);
+    QCOMPARE(h.doc.frameCount(), 0U);
+
+    // A second close changes nothing.
+    QVERIFY(h.frame->close());
+    QCOMPARE(closeActions, 1);
+    QCOMPARE(h.library.count(DevOrdinal::Release), 1);
+}
+
+void TestMainFrame::arrivalWhileNoDeviceBoxIsOpen()
+{
+    // "Cannot find device(s)" is open when an adapter is plugged in: the
+    // arrival opens a fresh dialog inside the box's event loop, and the
+    // dialog that showed the box must survive until the box has closed.
+    Harness h(0);
+    QPointer<CConnectDlg> first;
+    h.messages.onShow = [&] {
+        h.messages.onShow = nullptr;
+        first = h.bar()->connectDialog();
+        h.library.adapters.push_back({"Vexo USB-CAN", "7", "VX0000007"});
+        h.library.announceArrival(PathPrefix + "VX0000007#{a5dcbf10}");
+        runNestedEventLoop();
+    };
+    h.openConnectDialog();
+    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+    QCOMPARE(h.messages.messages[0].text, std::string("Cannot find device(s)"));
+    CConnectDlg *fresh = h.bar()->connectDialog();
+    QVERIFY(fresh != nullptr);
+    QVERIFY(fresh != first);
+    QVERIFY(fresh->isVisible());
+    QCOMPARE(fresh->deviceList()->count(), 1);
+    // The replaced dialog goes once its work is done.
+    QVERIFY(first);
+    QVERIFY(!first->isVisible());
+    QTRY_VERIFY(!first);
+    h.pressOk(h.bar()->connectDialog());
+    QVERIFY(h.frame->IsConnected());
+}
+
+void TestMainFrame::arrivalWhileInUseBoxIsOpen()
+{
+    Harness h(1);
+    h.library.statuses[DevOrdinal::Open] = DevInUse;
+    CConnectDlg *dialog = h.openConnectDialog();
+    h.messages.onShow = [&] {
+        h.messages.onShow = nullptr;
+        h.library.adapters.push_back({"Vexo USB-CAN", "8", "VX0000008"});
+        h.library.announceArrival(PathPrefix + "VX0000008#{a5dcbf10}");
+        runNestedEventLoop();
+    };
+    h.pressOk(dialog);
+    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+    QCOMPARE(h.messages.messages[0].text, std::string("Device already in use"));
+    // The open dialog was refreshed, not replaced.
+    QCOMPARE(h.bar()->connectDialog(), dialog);
+    QVERIFY(dialog->isVisible());
+    QCOMPARE(dialog->deviceList()->count(), 2);
+    QVERIFY(!h.frame->IsConnected());
+}
+
+void TestMainFrame::removalWhileLimitBoxIsOpen()
+{
+    // The capture is full; while the limit box is open the adapter is
+    // unplugged. Frames still queued behind the one that raised the box are
+    // dropped with the link, and no box follows the disconnect message.
+    Harness h;
+    h.connect();
+    CAN_Frame f;
+    f.type = 0x04;
+    for (std::uint32_t i = 0; i < CVEXODoc::CaptureLimit; ++i)
+        h.doc.AddFrame({}, nullptr, f, CVEXODoc::StoreOnly);
+    h.messages.onShow = [&] {
+        h.messages.onShow = nullptr;
+        h.library.announceRemoval(PathPrefix + "VX1000000#{a5dcbf10}");
+        runNestedEventLoop();
+    };
+    for (int i = 0; i < 5; ++i)
+        h.library.queueFrame(f);
+    h.library.deliverQueued();
+    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    QVERIFY(!h.frame->IsConnected());
+    QCOMPARE(h.frame->receiver()->pendingCount(), std::size_t{0});
+    std::vector<std::string> texts;
+    for (const auto &m : h.messages.messages)
+        texts.push_back(m.text);
+    QCOMPARE(texts,
+             (std::vector<std::string>{"Exceeded 50,000 CAN data/remote frames",
+                                       "Device is disconnected"}));
+    QCOMPARE(h.doc.frameCount(), CVEXODoc::CaptureLimit);
+}
+
+void TestMainFrame::framesAndArrivalWhileDisconnectedBoxIsOpen()
+{
+    Harness h(2);
+    QTRY_VERIFY(h.doc.controlBar() != nullptr);
+    h.connect();
+    h.receive(2);
+    // Frames the adapter posted before it went, handled only once the
+    // "Device is disconnected" box is open, are not stored; the other
+    // adapter's arrival offers the connection dialog.
+    h.messages.onShow = [&] {
+        h.messages.onShow = nullptr;
+        h.library.announceArrival(PathPrefix + "VX1000001#{a5dcbf10}");
+        runNestedEventLoop();
+    };
+    CAN_Frame f;
+    f.type = 0x04;
+    for (int i = 0; i < 10; ++i)
+        h.library.queueFrame(f);
+    h.library.deliverQueued();
+    h.library.announceRemoval(PathPrefix + "VX1000000#{a5dcbf10}");
+    QCoreApplication::sendPostedEvents(h.frame.get(), QEvent::MetaCall);
+    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    QCOMPARE(h.doc.frameCount(), 2U);
+    QCOMPARE(h.bar()->rxText(), QStringLiteral("2"));
+    QVERIFY(h.bar()->connectDialog() && h.bar()->connectDialog()->isVisible());
+    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+}
+
+void TestMainFrame::disconnectDropsUnhandledFrames()
+{
+    Harness h;
+    h.connect();
+    CAN_Frame f;
+    f.type = 0x04;
+    for (int i = 0; i < 10; ++i)
+        h.library.queueFrame(f);
+    h.library.deliverQueued();
+    h.bar()->disconnectButton()->click();
+    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    QCOMPARE(h.doc.frameCount(), 0U);
+
+    // Connecting again starts clean too: what was posted before is dropped,
+    // what comes after the start is stored.
+    h.library.queueFrame(f);
+    h.library.deliverQueued();
+    h.library.clearCalls();
+    h.connect();
+    h.receive(1);
+    QCOMPARE(h.doc.frameCount(), 1U);
 }
 
 QTEST_MAIN(TestMainFrame)
