@@ -32,6 +32,10 @@ std::uint8_t FrameListController::OnNewFrame(CAN_Frame frame, int hint)
         return NewFrameResult::NoDocument;
     if (m_doc->frameCount() >= CVEXODoc::CaptureLimit)
         return NewFrameResult::CaptureFull;
+    // The frame that fills the capture is shown whatever its hint: the frames
+    // after it are refused, so none of them would bring the page up to date.
+    if (hint == DisplayHint::StoreQuietly && m_doc->frameCount() + 1 == CVEXODoc::CaptureLimit)
+        hint = DisplayHint::ShowNow;
 
     const int rows = m_doc->rowCount();
     if (m_doc->displayMode() == CVEXODoc::IndexList) {

@@ -111,6 +111,8 @@ private Q_SLOTS:
     void idListHints_data();
     void idListHints();
     void captureLimitAndNoDocument();
+    void fullCaptureShowsItsEnd_data();
+    void fullCaptureShowsItsEnd();
     void liveRowRectangleAndExtent();
     void goToPage_data();
     void goToPage();
@@ -229,6 +231,46 @@ void TestFrameListController::captureLimitAndNoDocument()
 
     h.controller.setDocument(nullptr);
     QCOMPARE(h.controller.OnNewFrame(makeFrame(), 0), NewFrameResult::NoDocument);
+}
+
+void TestFrameListController::fullCaptureShowsItsEnd_data()
+{
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<int>("lastFrameRow"); // the row that shows the frame that filled the capture
+
+    QTest::newRow("index list: the last 25 frames") << int(CVEXODoc::IndexList) << 25 << 24;
+    QTest::newRow("ID list: the row of the last frame's identifier")
+        << int(CVEXODoc::IdList) << 3 << 1;
+}
+
+void TestFrameListController::fullCaptureShowsItsEnd()
+{
+    // A burst fills the capture with quietly stored frames; its last frame,
+    // the one that would have been shown, is refused.
+    QFETCH(int, mode);
+    QFETCH(int, rows);
+    QFETCH(int, lastFrameRow);
+
+    Harness h;
+    h.doc.SetDisplayMode(static_cast<std::uint8_t>(mode));
+    std::uint32_t n = 0;
+    auto next = [&] { return makeFrame(0x100 + n++ % 3); };
+    for (int i = 0; i < 25; ++i)
+        QCOMPARE(h.controller.OnNewFrame(next(), 0), NewFrameResult::Handled);
+    while (n < CVEXODoc::CaptureLimit - 10)
+        h.doc.AddFrame({}, nullptr, next(), CVEXODoc::StoreOnly);
+    while (n < CVEXODoc::CaptureLimit)
+        QCOMPARE(h.controller.OnNewFrame(next(), 2), NewFrameResult::Handled);
+    QCOMPARE(h.controller.OnNewFrame(next(), 0), NewFrameResult::CaptureFull);
+
+    const auto shown = h.rows.shownNumbers();
+    QCOMPARE(int(shown.size()), rows);
+    QCOMPARE(shown[lastFrameRow], CVEXODoc::CaptureLimit - 1);
+    if (mode == CVEXODoc::IndexList) {
+        QCOMPARE(shown, numberRange(CVEXODoc::CaptureLimit - 25, CVEXODoc::CaptureLimit - 1));
+        QCOMPARE(h.buttons(), both(Buttons{true, false}));
+    }
 }
 
 void TestFrameListController::liveRowRectangleAndExtent()
