@@ -83,6 +83,14 @@ void SessionCore::advanceTo(BusTime now)
     m_port.advanceTo(now, *this);
 }
 
+void SessionCore::skipTo(BusTime t)
+{
+    if (t <= m_time)
+        return;
+    m_port.skipTo(t);
+    m_time = t;
+}
+
 BusTime SessionCore::nextEventTime() const
 {
     if (m_lost)
@@ -167,11 +175,19 @@ bool AdapterSession::isStarted() const
     return m_started;
 }
 
+void AdapterSession::runToNowLocked()
+{
+    const BusTime now = busNow();
+    if (now - m_core.time() > MaxCatchUp)
+        m_core.skipTo(now - MaxCatchUp);
+    m_core.advanceTo(now);
+}
+
 void AdapterSession::catchUpLocked()
 {
     // What was due before this moment happens before the change.
     if (m_started && m_options.paced && !m_lostMarked)
-        m_core.advanceTo(busNow());
+        runToNowLocked();
 }
 
 DevStatus AdapterSession::send(const CAN_Frame &frame)
@@ -276,7 +292,7 @@ void AdapterSession::run()
         const bool lost = m_lostMarked || m_core.isLost();
         if (m_started && !stopping && !lost) {
             if (m_options.paced) {
-                m_core.advanceTo(busNow());
+                runToNowLocked();
             } else {
                 // As fast as the bus can be computed, a batch at a time.
                 for (int i = 0; i < 4096; ++i) {

@@ -49,6 +49,8 @@ public:
 
     std::deque<CAN_Frame> &frames() { return m_frames; }
     std::vector<CAN_ErrorStatus> takeStatuses() { return std::exchange(m_statuses, {}); }
+    // The bus leaves out what it would have done before t (see BusPort).
+    void skipTo(BusTime t);
     bool isLost() const { return m_lost; }
     // Frames dropped because the pause held more than the limit.
     std::uint64_t droppedFrames() const { return m_dropped; }
@@ -86,6 +88,11 @@ public:
         Clock::duration slice = std::chrono::milliseconds(1);
     };
 
+    // A clock that stood still (the process was stopped, or held in a
+    // debugger) is caught up with by at most this much: a simulated bus
+    // leaves out the rest instead of delivering it all at once.
+    static constexpr BusTime MaxCatchUp = std::chrono::milliseconds(200);
+
     AdapterSession(std::unique_ptr<BusPort> port, Clock &clock, SessionListener &listener,
                    Options options);
     ~AdapterSession();
@@ -114,6 +121,7 @@ private:
     BusTime busNow() const;
     void wakeLocked();
     void catchUpLocked();
+    void runToNowLocked();
 
     std::unique_ptr<BusPort> m_port;
     Clock &m_clock;

@@ -38,6 +38,9 @@ public:
     virtual BusTime nextEventTime() const = 0;
     // Runs the bus up to the given time, reporting what happened.
     virtual void advanceTo(BusTime t, BusObserver &observer) = 0;
+    // A simulated bus leaves out what it would have done before t, instead of
+    // catching up with it; a real interface has nothing to skip.
+    virtual void skipTo(BusTime t) { (void)t; }
     virtual CAN_ErrorStatus errorStatus() const = 0;
     // The bit rate the bus runs at in bit/s; nullopt when the interface
     // cannot tell. May be called from any thread.

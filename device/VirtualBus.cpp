@@ -46,8 +46,12 @@ VirtualBus::VirtualBus(const Options &options) : m_options(options), m_random(op
         : (options.profile == BusProfile::Vehicle ? 1.0 / 300.0 : 0.0);
     if (m_options.bitrate == 0)
         m_options.bitrate = 500'000;
-    if (options.profile == BusProfile::Vehicle)
+    if (options.profile == BusProfile::Vehicle) {
         addVehicleNodes();
+        // The first episode comes early enough for a user to see one.
+        if (options.errorRate < 0.0)
+            m_nextEpisode = std::chrono::seconds(5) + episodeGap() / 2;
+    }
     if (options.profile == BusProfile::Saturated)
         newSaturatedFrame();
 }
@@ -215,7 +219,9 @@ void VirtualBus::begin(const Candidate &candidate, BusTime start)
     Transmission t{candidate.source, candidate.frame, start + bitsToTime(bits), std::nullopt};
     const bool own = candidate.source == OwnSource;
     std::uniform_real_distribution<double> chance(0.0, 1.0);
-    if ((own && m_forceOwnError) || (m_errorRate > 0.0 && chance(m_random) < m_errorRate)) {
+    const bool episodeError = !own && inEpisode(start) && m_episodeAttempts++ % 5 < 3;
+    if ((own && m_forceOwnError) || episodeError
+        || (m_errorRate > 0.0 && chance(m_random) < m_errorRate)) {
         if (own)
             m_forceOwnError = false;
         using Error = FaultConfinement::Error;
@@ -231,6 +237,37 @@ void VirtualBus::begin(const Candidate &candidate, BusTime start)
         t.end = start + bitsToTime(static_cast<std::uint64_t>(position(m_random)) + ErrorFrameBits);
     }
     m_current = t;
+}
+
+BusTime VirtualBus::episodeGap()
+{
+    const auto spacing = std::chrono::duration_cast<std::chrono::milliseconds>(EpisodeSpacing);
+    std::uniform_int_distribution<std::int64_t> gap(spacing.count() * 2 / 3,
+                                                    spacing.count() * 4 / 3);
+    return std::chrono::milliseconds(gap(m_random));
+}
+
+bool VirtualBus::inEpisode(BusTime t)
+{
+    while (t >= m_nextEpisode) {
+        m_episodeEnd = m_nextEpisode + EpisodeLength;
+        m_nextEpisode += episodeGap();
+        m_episodeAttempts = 0;
+    }
+    return t < m_episodeEnd;
+}
+
+void VirtualBus::skipTo(BusTime t)
+{
+    // A frame under way is cut off; one of this adapter's own goes out again.
+    if (m_current && m_current->end <= t)
+        m_current.reset();
+    if (!m_current)
+        m_idleSince = std::max(m_idleSince, t);
+    for (Node &node : m_nodes) {
+        if (node.period > BusTime(0) && node.nextDue < t)
+            node.nextDue += ((t - node.nextDue) / node.period + 1) * node.period;
+    }
 }
 
 void VirtualBus::complete(const Transmission &t, BusObserver &observer)

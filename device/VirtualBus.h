@@ -48,6 +48,19 @@ public:
     std::uint64_t generatedFrames() const { return m_generated; }
     // The next bus error hits this adapter's own next frame (tests).
     void injectTransmitError() { m_forceOwnError = true; }
+    // Nothing the bus would have done before t happens: it goes on from t as
+    // if it had been idle (the process was stalled, say). What was waiting
+    // to be sent is sent from t on.
+    void skipTo(BusTime t) override;
+
+    // The vehicle bus has error episodes, as a loose connector on another
+    // node's branch would cause: every EpisodeSpacing (give or take a third)
+    // for EpisodeLength, three of every five frames the other nodes send meet
+    // an error and are sent again. The receive error counter climbs by about
+    // a hundred and takes another half second to come down, so it stays
+    // above zero for a second or more without turning error passive.
+    static constexpr BusTime EpisodeLength = std::chrono::seconds(1);
+    static constexpr BusTime EpisodeSpacing = std::chrono::seconds(30);
 
 private:
     static constexpr int OwnSource = -1;
@@ -81,6 +94,8 @@ private:
     BusTime bitsToTime(std::uint64_t bits) const;
     std::optional<Candidate> arbitrate(BusTime start);
     void begin(const Candidate &candidate, BusTime start);
+    bool inEpisode(BusTime t);
+    BusTime episodeGap();
     void complete(const Transmission &transmission, BusObserver &observer);
     void answerRemote(const CAN_Frame &request, BusTime at);
 
@@ -97,4 +112,7 @@ private:
     std::uint64_t m_completed = 0;
     std::uint64_t m_generated = 0;
     bool m_forceOwnError = false;
+    BusTime m_nextEpisode = BusTimeNever;
+    BusTime m_episodeEnd{0};
+    std::uint64_t m_episodeAttempts = 0;
 };

@@ -13,6 +13,7 @@
 
 #include <QTest>
 
+#include <algorithm>
 #include <map>
 
 using namespace std::chrono_literals;
@@ -197,6 +198,86 @@ private slots:
         QVERIFY(counted >= 5);
     }
 
+    void vehicleBusErrorEpisodes_data()
+    {
+        QTest::addColumn<int>("seed");
+        QTest::newRow("seed 1") << 1;
+        QTest::newRow("seed 2") << 2;
+        QTest::newRow("seed 3") << 3;
+    }
+    void vehicleBusErrorEpisodes()
+    {
+        // Looked at as the link icon does, every 100 ms: episodes in which an
+        // error counter stays above zero for a second or more, which end.
+        QFETCH(int, seed);
+        auto options = busOptions(BusProfile::Vehicle);
+        options.seed = static_cast<std::uint64_t>(seed);
+        VirtualBus bus(options);
+        Observer observer;
+        std::vector<int> episodes; // lengths in polls
+        int run = 0;
+        for (int poll = 1; poll <= 900; ++poll) {
+            bus.advanceTo(poll * 100ms, observer);
+            const CAN_ErrorStatus status = bus.errorStatus();
+            if (status.tec != 0 || status.rec != 0) {
+                ++run;
+            } else if (run > 0) {
+                episodes.push_back(run);
+                run = 0;
+            }
+        }
+        QCOMPARE(run, 0);
+        const auto longOnes =
+            std::count_if(episodes.begin(), episodes.end(), [](int polls) { return polls >= 10; });
+        // 90 s: two to four episodes, each seen for at least a second.
+        QVERIFY2(longOnes >= 2 && longOnes <= 4, qPrintable(QString::number(longOnes)));
+        QCOMPARE(longOnes, static_cast<long>(episodes.size()));
+        QVERIFY(std::all_of(observer.statuses.begin(), observer.statuses.end(),
+                            [](const CAN_ErrorStatus &s) { return s.errorMode == 0; }));
+
+        // A bus told to have no errors has no episodes either.
+        options.errorRate = 0.0;
+        VirtualBus clean(options);
+        Observer cleanObserver;
+        clean.advanceTo(90s, cleanObserver);
+        QVERIFY(cleanObserver.statuses.empty());
+    }
+
+    void skippingLeavesOutWhatWasDue_data()
+    {
+        QTest::addColumn<int>("profile");
+        QTest::newRow("saturated") << int(BusProfile::Saturated);
+        QTest::newRow("vehicle") << int(BusProfile::Vehicle);
+    }
+    void skippingLeavesOutWhatWasDue()
+    {
+        // The process stood still for ten seconds: the bus goes on from the
+        // moment it is told to, and nothing of the ten seconds is reported.
+        QFETCH(int, profile);
+        auto options = busOptions(static_cast<BusProfile>(profile));
+        options.errorRate = 0.0;
+        VirtualBus bus(options);
+        Observer observer;
+        bus.transmit(frameOf(0x14, 0x7F0, 1), 500ms);
+        bus.advanceTo(1s, observer);
+        const std::size_t before = observer.frames.size();
+        bus.transmit(frameOf(0x14, 0x7F1, 1), 2s);
+        bus.skipTo(11s);
+        bus.advanceTo(11s + 100ms, observer);
+        QVERIFY(observer.frames.size() > before);
+        std::vector<Seen> after(observer.frames.begin() + static_cast<std::ptrdiff_t>(before),
+                                observer.frames.end());
+        QVERIFY(std::all_of(after.begin(), after.end(),
+                            [](const Seen &seen) { return seen.at >= 11s; }));
+        // About a tenth of a second of traffic, not ten seconds of it.
+        const std::size_t perSecond = before;
+        QVERIFY(after.size() < perSecond / 5);
+        // What this adapter had queued is still sent.
+        QCOMPARE(std::count_if(after.begin(), after.end(),
+                               [](const Seen &seen) { return seen.own && seen.frame.id == 0x7F1; }),
+                 1L);
+    }
+
     void busOffAndRecovery_data()
     {
         QTest::addColumn<bool>("recovery");
@@ -362,6 +443,32 @@ private slots:
         QCOMPARE(hints.back(), 0);
         QVERIFY(!policy.holdsFrame());
         QCOMPARE(policy.deadline(), Clock::never());
+    }
+
+    void sessionSkipsAStalledClock()
+    {
+        // Ten seconds pass at once: the saturated bus delivers a moment's
+        // traffic from just before now, not ten seconds of it.
+        ManualClock clock;
+        Collector collector;
+        auto options = busOptions(BusProfile::Saturated, 125'000);
+        AdapterSession session(std::make_unique<VirtualBus>(options), clock, collector,
+                               AdapterSession::Options());
+        session.start();
+        clock.advance(10s);
+        std::vector<std::pair<CAN_Frame, int>> frames;
+        for (int step = 0; step < 1000; ++step) {
+            frames = collector.waitForFrames(1, 5ms);
+            if (!frames.empty() && seconds(frames.back().first) >= 9.99)
+                break;
+            clock.advance(1ms);
+        }
+        session.stop();
+        frames = collector.waitForFrames(0, 0ms);
+        QVERIFY(!frames.empty());
+        QVERIFY(seconds(frames.front().first) >= 9.7);
+        // 125 kbit/s carries at most about 1,200 of these frames a second.
+        QVERIFY2(frames.size() < 500, qPrintable(QString::number(frames.size())));
     }
 
     void sessionOnAManualClock()
