@@ -39,11 +39,13 @@ CVEXOView::CVEXOView(QWidget *parent) : QScrollArea(parent)
     m_nextButton->setGeometry(0, NextFramesTop, viewport()->width(), ButtonHeight);
     m_previousButton->setEnabled(false);
     m_nextButton->setEnabled(false);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, [this] { followVisiblePart(); });
     connect(m_previousButton, &QPushButton::clicked, this,
             [this] { StepPage(FrameListController::StepPrevious); });
     connect(m_nextButton, &QPushButton::clicked, this,
             [this] { StepPage(FrameListController::StepNext); });
     fitCanvas();
+    followVisiblePart();
 }
 
 CVEXOView::~CVEXOView()
@@ -140,6 +142,13 @@ void CVEXOView::resizeEvent(QResizeEvent *event)
     QScrollArea::resizeEvent(event);
     fitCanvas();
     fitButtons();
+    followVisiblePart();
+}
+
+void CVEXOView::followVisiblePart()
+{
+    const int top = verticalScrollBar()->value();
+    m_visibleRows.setVisibleRange(top, top + viewport()->height());
 }
 
 ScrollPoint CVEXOView::scrollPosition() const

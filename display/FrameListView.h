@@ -3,6 +3,7 @@
 #include "capture/ReceiverInterfaces.h"
 #include "capture/StoreInterfaces.h"
 #include "display/FrameListController.h"
+#include "display/VisibleRows.h"
 
 #include <QScrollArea>
 
@@ -68,6 +69,8 @@ public:
     QSize scrollExtent() const { return m_extent; }
     QPushButton *previousFramesButton() const { return m_previousButton; }
     QPushButton *nextFramesButton() const { return m_nextButton; }
+    // The rows on the canvas, and which of them have widgets.
+    VisibleRows &visibleRows() { return m_visibleRows; }
 
 protected:
     bool event(QEvent *event) override;
@@ -81,6 +84,7 @@ private:
 
     void fitCanvas();
     void fitButtons();
+    void followVisiblePart();
 
     QWidget *m_canvas = nullptr;
     QPushButton *m_previousButton = nullptr;
@@ -89,4 +93,6 @@ private:
     CVEXODoc *m_doc = nullptr;
     MessageReporter *m_messages = nullptr;
     FrameListController m_controller{*this, this};
+    // Declared last: destroyed first, while the canvas still exists.
+    VisibleRows m_visibleRows;
 };

@@ -7,6 +7,7 @@
 #include "display/FrameListView.h"
 #include "display/FrameRequestEvent.h"
 #include "display/LabelledSquare.h"
+#include "display/VisibleRows.h"
 
 #include <QCoreApplication>
 #include <QMetaObject>
@@ -27,167 +28,67 @@ QColor toQColor(const Rgb &c)
 
 } // namespace
 
-CListSquare::CListSquare(const RowRect &rect, CVEXOView *view, DeviceLibrary *library,
-                         MessageReporter *messages)
-    : QWidget(view->canvas()), m_view(view), m_library(library), m_messages(messages)
+// --- SquareRow ------------------------------------------------------------
+
+SquareRow::SquareRow(const RowRect &rect, CVEXOView *view, DeviceLibrary *library,
+                     MessageReporter *messages)
+    : m_view(view), m_library(library), m_messages(messages)
 {
     const QPoint topLeft = view->canvasPoint(rect.left, rect.top);
     m_rowRect = QRect(topLeft, QSize(rect.right - rect.left, rect.bottom - rect.top));
-    m_innerRect =
-        QRect(0, Inset, std::max(m_rowRect.width(), StripWidth), m_rowRect.height() - 2 * Inset);
-    setGeometry(m_rowRect.x(), m_rowRect.y(), m_innerRect.width(), m_rowRect.height());
-    show();
+    view->visibleRows().add(this);
 }
 
-CListSquare::~CListSquare() = default;
-
-CSquare *CListSquare::createSquare(int left, int width, bool shown)
+SquareRow::~SquareRow()
 {
-    auto *square = new CSquare(this);
-    square->setGeometry(m_innerRect.left() + left, m_innerRect.top(), width, m_innerRect.height());
-    square->storeShown(shown);
-    square->show();
-    return square;
+    destroyWidget();
+    if (m_listed)
+        m_view->visibleRows().remove(this);
 }
 
-void CListSquare::createSquares(std::uint8_t type)
+void SquareRow::createWidget()
 {
-    for (CSquare *&square : m_squares) {
-        delete square;
-        square = nullptr;
-    }
-    m_headShown = false;
-    m_arrangedType = type;
-
-    for (const Square which : {Number, Direction, Format, Identifier, Length}) {
-        const SquarePlace place = fixedPlace(which);
-        m_squares[which] = createSquare(place.left, place.width, true);
-    }
-    if (const auto wide = wideSlotsFor(type)) {
-        m_squares[Data] =
-            createSquare(WideSlotLeft[wide->dataSlot], WideSlotWidth, wide->dataShown);
-        m_squares[Timestamp] =
-            createSquare(WideSlotLeft[wide->timestampSlot], WideSlotWidth, wide->timestampShown);
-    }
+    if (m_widget)
+        return;
+    m_widget = std::make_unique<CListSquare>(*this);
+    m_view->visibleRows().widgetCreated();
 }
 
-void CListSquare::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                             std::uint8_t dlc, const std::string &dataText,
-                             const std::string &timeText)
+void SquareRow::destroyWidget()
 {
-    createSquares(type);
-    m_number = number;
-    showHeadValues(number, type, id);
-    if (isValidLength(dlc)) {
-        showTailValues(number, type, id, dlc, dataText, timeText);
-        SetLabels();
-    } else {
-        // The row keeps its number, direction, FORMAT and ID, without labels.
+    if (!m_widget)
+        return;
+    m_widget.reset();
+    m_view->visibleRows().widgetDestroyed();
+}
+
+void SquareRow::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
+                           std::uint8_t dlc, const std::string &dataText,
+                           const std::string &timeText)
+{
+    if (!m_content.place(number, type, id, dlc, dataText, timeText))
         reportPacketError();
-    }
-    update();
+    refreshWidget();
 }
 
-void CListSquare::UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                              std::uint8_t dlc, const std::string &dataText,
-                              const std::string &timeText, std::int32_t xOrigin)
+void SquareRow::UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
+                            std::uint8_t dlc, const std::string &dataText,
+                            const std::string &timeText, std::int32_t xOrigin)
 {
-    bool changed = false;
-    // Compared with the type the wide squares are arranged for, which differs
-    // from the last frame's after a frame with a bad DLC.
-    if (type != m_arrangedType)
-        changed |= rearrangeWideSquares(type, xOrigin);
-    m_number = number;
-    changed |= showHeadValues(number, type, id);
-    if (isValidLength(dlc))
-        changed |= showTailValues(number, type, id, dlc, dataText, timeText);
-    else
+    // The wide squares move relative to the row's own left edge.
+    const int origin = m_view->canvasPoint(xOrigin, 0).x() - m_rowRect.x();
+    if (!m_content.update(number, type, id, dlc, dataText, timeText, origin))
         reportPacketError();
-    // All the squares are repainted together, with the rest of the window at
-    // screen rate.
-    if (changed)
-        update();
+    refreshWidget();
 }
 
-bool CListSquare::rearrangeWideSquares(std::uint8_t type, std::int32_t xOrigin)
+void SquareRow::refreshWidget()
 {
-    const auto wide = wideSlotsFor(type);
-    if (!wide || !m_squares[Data] || !m_squares[Timestamp])
-        return false;
-    const int origin = m_view->canvasPoint(xOrigin, 0).x() - x();
-    const int dataLeft = origin + WideSlotLeft[wide->dataSlot];
-    const int timestampLeft = origin + WideSlotLeft[wide->timestampSlot];
-    CSquare *&data = m_squares[Data];
-    CSquare *&timestamp = m_squares[Timestamp];
-    bool changed = false;
-    if (data->x() == timestampLeft && timestamp->x() == dataLeft) {
-        // The two trade places: they trade what they show instead, which
-        // looks the same and costs a repaint rather than two widget moves.
-        data->swapContents(*timestamp);
-        std::swap(data, timestamp);
-        changed = true;
-    }
-    if (data->x() != dataLeft)
-        data->move(dataLeft, data->y());
-    if (timestamp->x() != timestampLeft)
-        timestamp->move(timestampLeft, timestamp->y());
-    // A square that is hidden leaves the view's background where it was.
-    changed |= data->storeShown(wide->dataShown);
-    changed |= timestamp->storeShown(wide->timestampShown);
-    m_arrangedType = type;
-    return changed;
+    if (m_widget)
+        m_widget->refresh();
 }
 
-bool CListSquare::showHeadValues(std::uint32_t number, std::uint8_t type, std::uint32_t id)
-{
-    bool changed = false;
-    if (!m_headShown || type != m_shownType) {
-        changed |= m_squares[Direction]->storeText(directionText(type));
-        changed |= m_squares[Direction]->storeColor(toQColor(directionColour(type)));
-        changed |= m_squares[Format]->storeText(frameKindLabel(type));
-    }
-    if (!m_headShown || number != m_shownNumber)
-        changed |= m_squares[Number]->storeText(numberText(number));
-    if (!m_headShown || id != m_shownId || ((type ^ m_shownType) & FrameType::Extended) != 0)
-        changed |= m_squares[Identifier]->storeText(identifierText(type, id));
-    m_headShown = true;
-    m_shownNumber = number;
-    m_shownType = type;
-    m_shownId = id;
-    return changed;
-}
-
-bool CListSquare::showTailValues(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                                 std::uint8_t dlc, const std::string &dataText,
-                                 const std::string &timeText)
-{
-    bool changed = m_squares[Length]->storeText(numberText(dlc));
-    if (m_squares[Data])
-        changed |= m_squares[Data]->storeText(dataText);
-    if (m_squares[Timestamp])
-        changed |= m_squares[Timestamp]->storeText(timeText);
-    m_last.number = number;
-    m_last.type = type;
-    m_last.id = id;
-    m_last.dlc = dlc;
-    m_last.dataText = dataText;
-    m_last.timeText = timeText;
-    return changed;
-}
-
-void CListSquare::SetLabels()
-{
-    for (const Square which : {Number, Format, Identifier, Length, Data, Timestamp}) {
-        if (CSquare *square = m_squares[which]) {
-            square->SetLabel(QString::fromLatin1(label(which)));
-            square->SetColor(toQColor(labelColour(which)));
-        }
-    }
-    // The direction square keeps its direction colour.
-    m_squares[Direction]->SetLabel(QString::fromLatin1(label(Direction)));
-}
-
-void CListSquare::reportPacketError()
+void SquareRow::reportPacketError()
 {
     if (!m_messages)
         return;
@@ -200,29 +101,186 @@ void CListSquare::reportPacketError()
         Qt::QueuedConnection);
 }
 
+// --- CListSquare ----------------------------------------------------------
+
+CListSquare::CListSquare(SquareRow &row) : QWidget(row.view()->canvas()), m_row(row)
+{
+    const QRect rect = row.rowRect();
+    setGeometry(rect.x(), rect.y(), std::max(rect.width(), StripWidth), rect.height());
+    refresh();
+    show();
+}
+
+CListSquare::~CListSquare() = default;
+
+CSquare *CListSquare::createSquare()
+{
+    auto *square = new CSquare(this);
+    square->show();
+    return square;
+}
+
+void CListSquare::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
+                             std::uint8_t dlc, const std::string &dataText,
+                             const std::string &timeText)
+{
+    m_row.PlaceFrame(number, type, id, dlc, dataText, timeText);
+}
+
+void CListSquare::UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
+                              std::uint8_t dlc, const std::string &dataText,
+                              const std::string &timeText, std::int32_t xOrigin)
+{
+    m_row.UpdateFrame(number, type, id, dlc, dataText, timeText, xOrigin);
+}
+
+void CListSquare::refresh()
+{
+    const SquareRowContent &content = m_row.content();
+    const bool first = !m_refreshed;
+    m_refreshed = true;
+    bool changed = false;
+    if (first || content.layoutRevision() != m_layoutRevision) {
+        // Squares may have been created, or have traded what they show.
+        m_layoutRevision = content.layoutRevision();
+        changed |= refreshLayout();
+        m_headShown = false;
+        changed |= refreshHead();
+        changed |= refreshTail();
+    } else {
+        changed |= refreshHead();
+        if (content.tailRevision() != m_tailRevision)
+            changed |= refreshTail();
+    }
+    // All the squares are repainted together, with the rest of the window at
+    // screen rate.
+    if (changed)
+        update();
+}
+
+bool CListSquare::refreshLayout()
+{
+    const SquareRowContent &content = m_row.content();
+    // The squares sit in the row's rectangle shrunk by Inset at the top and
+    // the bottom.
+    const int top = Inset;
+    const int height = m_row.rowRect().height() - 2 * Inset;
+    CSquare *&data = m_squares[Data];
+    CSquare *&timestamp = m_squares[Timestamp];
+    if (data && timestamp && data->x() == content.left(Timestamp)
+        && timestamp->x() == content.left(Data)) {
+        // DATA and TIMESTAMP trade places: the squares trade what they show
+        // instead, which looks the same and costs a repaint rather than two
+        // widget moves.
+        data->swapContents(*timestamp);
+        std::swap(data, timestamp);
+    }
+
+    // Labels and their colours change only when the row is placed.
+    const bool relabel = !m_labelsShown || content.isLabelled() != m_labelled;
+    m_labelsShown = true;
+    m_labelled = content.isLabelled();
+    bool changed = false;
+    for (int i = 0; i < SquareCount; ++i) {
+        const auto which = static_cast<Square>(i);
+        CSquare *&square = m_squares[which];
+        if (!content.exists(which)) {
+            delete square;
+            square = nullptr;
+            continue;
+        }
+        const bool created = square == nullptr;
+        if (created)
+            square = createSquare();
+        const QRect place(content.left(which), top, content.width(which), height);
+        if (square->geometry() != place)
+            square->setGeometry(place);
+        // A hidden square stays, painting nothing: the view's background shows.
+        changed |= square->storeShown(content.isShown(which));
+        if (!relabel && !created)
+            continue;
+        if (which != Direction)
+            changed |= square->storeColor(toQColor(content.colour(which)));
+        const std::string_view label = content.label(which);
+        const QString labelText =
+            QString::fromLatin1(label.data(), static_cast<qsizetype>(label.size()));
+        if (square->label() != labelText) {
+            square->SetLabel(labelText);
+            changed = true;
+        }
+    }
+    return changed;
+}
+
+bool CListSquare::refreshHead()
+{
+    const SquareRowContent &content = m_row.content();
+    const bool all = !m_headShown;
+    const bool number = all || content.number() != m_number;
+    const bool type = all || content.headType() != m_type;
+    const bool id = all || content.identifier() != m_id
+        || ((content.headType() ^ m_type) & FrameType::Extended) != 0;
+    m_headShown = true;
+    m_number = content.number();
+    m_type = content.headType();
+    m_id = content.identifier();
+    bool changed = false;
+    if (number && m_squares[Number])
+        changed |= m_squares[Number]->storeText(content.text(Number));
+    if (type && m_squares[Direction]) {
+        changed |= m_squares[Direction]->storeText(content.text(Direction));
+        changed |= m_squares[Direction]->storeColor(toQColor(content.colour(Direction)));
+    }
+    if (type && m_squares[Format])
+        changed |= m_squares[Format]->storeText(content.text(Format));
+    if (id && m_squares[Identifier])
+        changed |= m_squares[Identifier]->storeText(content.text(Identifier));
+    return changed;
+}
+
+bool CListSquare::refreshTail()
+{
+    const SquareRowContent &content = m_row.content();
+    m_tailRevision = content.tailRevision();
+    bool changed = false;
+    if (m_squares[Length])
+        changed |= m_squares[Length]->storeText(content.text(Length));
+    if (m_squares[Data])
+        changed |= m_squares[Data]->storeText(content.dataText());
+    if (m_squares[Timestamp])
+        changed |= m_squares[Timestamp]->storeText(content.timeText());
+    return changed;
+}
+
 void CListSquare::paintEvent(QPaintEvent *)
 {
     // The row itself is only a white frame around its rectangle.
+    const QRect rect = m_row.rowRect();
     QPainter painter(this);
     painter.setPen(Qt::white);
-    painter.drawRect(0, 0, m_rowRect.width() - 1, m_rowRect.height() - 1);
+    painter.drawRect(0, 0, rect.width() - 1, rect.height() - 1);
 }
 
 void CListSquare::mouseDoubleClickEvent(QMouseEvent *event)
 {
-    if (m_library)
-        m_library->DevSetPause(1);
-    FrameRequestEvent request(WM_OPEN_FRAME_VIEW, m_number);
-    QCoreApplication::sendEvent(m_view, &request);
-    if (m_library)
-        m_library->DevSetPause(0);
+    DeviceLibrary *library = m_row.library();
+    const std::uint32_t number = frameNumber();
+    CVEXOView *view = m_row.view();
+    if (library)
+        library->DevSetPause(1);
+    FrameRequestEvent request(WM_OPEN_FRAME_VIEW, number);
+    QCoreApplication::sendEvent(view, &request);
+    if (library)
+        library->DevSetPause(0);
     event->accept();
 }
+
+// --- SquareRowFactory -----------------------------------------------------
 
 std::unique_ptr<FrameRow> SquareRowFactory::createRow(const RowRect &rect, RowParent *parent)
 {
     auto *view = dynamic_cast<CVEXOView *>(parent);
     if (!view)
         return nullptr;
-    return std::make_unique<CListSquare>(rect, view, m_library, m_messages);
+    return std::make_unique<SquareRow>(rect, view, m_library, m_messages);
 }
