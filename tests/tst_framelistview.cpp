@@ -99,6 +99,7 @@ private Q_SLOTS:
     void pagingButtons();
     void frameRequests();
     void viewGoesBeforeStore();
+    void manyIdentifiersFewWidgets();
 };
 
 void TestFrameListView::buttonsAtStart()
@@ -314,6 +315,60 @@ void TestFrameListView::viewGoesBeforeStore()
     // The rows went with the view's canvas; the store holds the frames.
     QCOMPARE(doc.rowCount(), 0);
     QCOMPARE(doc.frameCount(), 1U);
+}
+
+void TestFrameListView::manyIdentifiersFewWidgets()
+{
+    // Two thousand identifiers in ID List mode: every one has its row, only
+    // those near the visible part have widgets, and a row shows the same
+    // whether it got its widget before or after its frames arrived.
+    Harness h({1000, 800});
+    h.doc.SetDisplayMode(CVEXODoc::IdList);
+    h.doc.RebuildDisplayList();
+    constexpr std::uint32_t Identifiers = 2000;
+    auto frameOf = [](std::uint32_t id, std::uint8_t type) {
+        CAN_Frame frame = makeFrame(type);
+        frame.id = id;
+        return frame;
+    };
+    for (std::uint32_t id = 0; id < Identifiers; ++id)
+        h.view.OnNewFrame(frameOf(id, 0x04), id % 100 == 0 ? 0 : 2);
+    QCOMPARE(h.doc.rowCount(), int(Identifiers));
+    QCOMPARE(h.view.visibleRows().rowCount(), std::size_t{Identifiers});
+    const std::size_t nearTop = h.view.visibleRows().widgetCount();
+    QVERIFY2(nearTop > 16 && nearTop < 100, qPrintable(QString::number(nearTop)));
+    QCOMPARE(h.pageRows().size(), nearTop);
+
+    // Identifier 1990 far below: it turns into a transmitted remote frame
+    // while its row has no widget.
+    h.view.OnNewFrame(frameOf(1990, 0x15), 0);
+    const int rowTop = 30 + 1990 * 50;
+    h.view.verticalScrollBar()->setValue(rowTop - 100);
+    QVERIFY(h.view.visibleRows().widgetCount() < 100);
+    const auto rows = h.pageRows();
+    const auto shown = std::find_if(rows.begin(), rows.end(),
+                                    [&](const CListSquare *row) { return row->y() == rowTop; });
+    QVERIFY(shown != rows.end());
+    QCOMPARE((*shown)->frameNumber(), Identifiers);
+    QCOMPARE((*shown)->square(RowLayout::Identifier)->text(), std::string("07C6"));
+    QVERIFY(!(*shown)->square(RowLayout::Data)->isShown());
+    const QImage shot = h.view.viewport()->grab().toImage();
+    const int y = (*shown)->mapTo(h.view.viewport(), QPoint(0, 0)).y() + 4 + 3;
+    QCOMPARE(shot.pixelColor(10 + 90 + 3, y), QColor(230, 170, 230));
+    QCOMPARE(shot.pixelColor(10 + 250 + 3, y), QColor(100, 255, 100));
+    QCOMPARE(shot.pixelColor(10 + 430 + 3, y), QColor(Qt::white));
+    QCOMPARE(shot.pixelColor(10 + 640 + 3, y), QColor(Qt::white));
+
+    // Back at the top the first rows have their widgets again.
+    h.view.verticalScrollBar()->setValue(0);
+    QCOMPARE(h.pageRows().front()->frameNumber(), 0U);
+    QCOMPARE(h.view.visibleRows().widgetCount(), nearTop);
+
+    // Leaving ID List mode leaves no rows behind.
+    h.doc.DestroyRows();
+    QCOMPARE(h.view.visibleRows().rowCount(), std::size_t{0});
+    QCOMPARE(h.view.visibleRows().widgetCount(), std::size_t{0});
+    QVERIFY(h.pageRows().empty());
 }
 
 QTEST_MAIN(TestFrameListView)
