@@ -5,7 +5,9 @@
 
 #include "RecordingDeviceLibrary.h"
 
+#include <QDialog>
 #include <QTest>
+#include <QTimer>
 
 class TestApplication : public QObject {
     Q_OBJECT
@@ -13,6 +15,8 @@ class TestApplication : public QObject {
 private Q_SLOTS:
     void startsTheWholeProgram();
     void aboutBoxReadsTheVersion();
+    // Last: it ends the application's event loop.
+    void closingTheMainWindowEndsTheProgram();
 };
 
 void TestApplication::startsTheWholeProgram()
@@ -39,6 +43,21 @@ void TestApplication::aboutBoxReadsTheVersion()
     QCOMPARE(about.windowTitle(), QStringLiteral("About Vexo View"));
     QCOMPARE(about.productLine(), QStringLiteral("Vexo View, 1.0.0.4"));
     QVERIFY(about.legalLine().startsWith(QStringLiteral("Copyright")));
+}
+
+void TestApplication::closingTheMainWindowEndsTheProgram()
+{
+    // Another top-level window stays open, as the Exerciser or the Error
+    // Status dialog may; closing the main window still ends the event loop.
+    auto *app = qobject_cast<CVEXOApp *>(QCoreApplication::instance());
+    QVERIFY(app->mainFrame());
+    QDialog other;
+    other.setWindowTitle(QStringLiteral("Exerciser"));
+    other.show();
+    QTimer::singleShot(0, app->mainFrame(), &QWidget::close);
+    QCOMPARE(QCoreApplication::exec(), 0);
+    QVERIFY(app->mainFrame()->isClosed());
+    QVERIFY(other.isVisible());
 }
 
 int main(int argc, char *argv[])

@@ -16,6 +16,7 @@
 #include "NotificationRecorder.h"
 #include "VirtualCanServer.h"
 
+#include <QCanBus>
 #include <QCoreApplication>
 #include <QDir>
 #include <QFile>
@@ -450,6 +451,38 @@ private slots:
     {
         m_data = std::make_unique<QTemporaryDir>();
         QVERIFY(m_data->isValid());
+    }
+
+    void vendorPluginWithoutItsLibrary_data()
+    {
+        QTest::addColumn<QString>("plugin");
+        QTest::newRow("PEAK (fails to list)") << QStringLiteral("peakcan");
+        QTest::newRow("Tiny-CAN (lists an interface it cannot open)") << QStringLiteral("tinycan");
+    }
+    void vendorPluginWithoutItsLibrary()
+    {
+        // Without its vendor's library a plugin lists nothing, and the
+        // library is looked for once, not at every listing.
+        QFETCH(QString, plugin);
+        if (!QCanBus::instance()->plugins().contains(plugin))
+            QSKIP("the plugin is not installed");
+        static int complaints = 0;
+        complaints = 0;
+        const auto previous = qInstallMessageHandler(
+            [](QtMsgType, const QMessageLogContext &, const QString &message) {
+                if (message.contains(QLatin1String("Cannot load library")))
+                    ++complaints;
+            });
+        CanBusAdapters adapters({plugin});
+        std::vector<std::vector<AdapterDescription>> listings;
+        for (int i = 0; i < 3; ++i)
+            listings.push_back(adapters.adapters());
+        qInstallMessageHandler(previous);
+        if (complaints == 0)
+            QSKIP("the vendor's library is installed");
+        QCOMPARE(complaints, 1);
+        for (const auto &listing : listings)
+            QVERIFY(listing.empty());
     }
 
     void listsVirtualAdaptersFirstThenInterfaces()
