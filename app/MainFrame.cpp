@@ -51,7 +51,16 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_document.setRowFactory(m_rows.get());
     m_view = new CVEXOView(this);
     m_view->setMessageReporter(m_messages);
-    m_frameViews = std::make_unique<PacketDialogFactory>(m_view);
+    // The rate the status bar shows for the connected adapter times the
+    // Detailed Frame View's bit stream.
+    m_frameViews = std::make_unique<PacketDialogFactory>(m_view, [this] {
+        std::int32_t kbps = 0;
+        if (!IsConnected())
+            return BusBitRate{};
+        if (m_library.readBusBitrate(kbps) != DevSuccess || kbps <= 0)
+            return BusBitRate{0, true};
+        return BusBitRate{static_cast<std::uint32_t>(kbps) * 1000, true};
+    });
     m_view->setFrameViewFactory(m_frameViews.get());
     m_view->setDocument(&m_document);
     setCentralWidget(m_view);

@@ -3,13 +3,18 @@
 #include "capture/WindowMessages.h"
 #include "display/FrameListView.h"
 #include "display/FrameRequestEvent.h"
+#include "inspect/BitStreamPage.h"
 #include "inspect/PacketView.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QStackedWidget>
+#include <QStyle>
+
+#include <utility>
 
 namespace {
 
@@ -24,7 +29,8 @@ QPushButton *makeButton(const QString &text, const QRect &place, QWidget *parent
 
 } // namespace
 
-CPacketDlg::CPacketDlg(CVEXOView *owner, QWidget *parent) : QDialog(parent), m_owner(owner)
+CPacketDlg::CPacketDlg(CVEXOView *owner, QWidget *parent, BusBitRateSource bitRate)
+    : QDialog(parent), m_owner(owner), m_bitRate(std::move(bitRate))
 {
     setWindowTitle(QStringLiteral("Detailed Frame View"));
     setFixedSize(ClientWidth, ClientHeight);
@@ -40,14 +46,29 @@ CPacketDlg::CPacketDlg(CVEXOView *owner, QWidget *parent) : QDialog(parent), m_o
     m_number->setGeometry(258, 15, 47, 18);
     m_number->setAlignment(Qt::AlignCenter);
 
+    m_bitStreamButton = makeButton(QStringLiteral("&Bit Stream"), {316, 6, 90, 36}, this);
+    m_bitStreamButton->setCheckable(true);
+    m_bitStreamButton->setToolTip(
+        QStringLiteral("The frame as the bus carries it: stuff bits, CRC, acknowledgement and "
+                       "end of frame, with its duration"));
+
     m_pages = new QStackedWidget(this);
     m_pages->setGeometry(DiagramPlace);
     m_diagramPage = new QWidget;
     m_pages->addWidget(m_diagramPage);
+    // At the dialog's width every frame fits; the scroll bars are there for
+    // one that would not.
+    m_bitStream = new BitStreamPage;
+    m_bitStreamPage = new QScrollArea;
+    m_bitStreamPage->setFrameShape(QFrame::NoFrame);
+    m_bitStreamPage->setWidgetResizable(true);
+    m_bitStreamPage->setWidget(m_bitStream);
+    m_pages->addWidget(m_bitStreamPage);
 
     connect(m_close, &QPushButton::clicked, this, [this] { done(Accepted); });
     connect(m_previous, &QPushButton::clicked, this, &CPacketDlg::OnPrevFrame);
     connect(m_next, &QPushButton::clicked, this, &CPacketDlg::OnNextFrame);
+    connect(m_bitStreamButton, &QPushButton::toggled, this, &CPacketDlg::showBitStream);
 
     createDiagram();
 }
@@ -77,6 +98,36 @@ void CPacketDlg::SetFrame(const CAN_Packet &frame, std::uint32_t number, std::in
     m_diagram->SetFieldModel(model.type, model.dlc, model.values, model.bits, model.dataValues,
                              model.dataBits);
     m_diagram->update();
+
+    const BusBitRate rate = m_bitRate ? m_bitRate() : BusBitRate{};
+    m_bitStream->setBitRate(rate.bitsPerSecond, rate.connected);
+    m_bitStream->setFrame(m_state.frame());
+    fitBitStream();
+}
+
+// The scroll area would hold the page at the height of its narrowest layout,
+// which a frame with many stuff bits makes taller than the page, and scroll
+// for nothing. The page needs only the height of its lanes at the width it
+// gets; the scroll bar still appears for a page that does not fit.
+void CPacketDlg::fitBitStream()
+{
+    const QSize room = m_pages->size();
+    int height = m_bitStream->heightForWidth(room.width());
+    if (height > room.height())
+        height = m_bitStream->heightForWidth(room.width()
+                                             - style()->pixelMetric(QStyle::PM_ScrollBarExtent));
+    m_bitStream->setMinimumHeight(height);
+}
+
+void CPacketDlg::showBitStream(bool shown)
+{
+    m_pages->setCurrentWidget(shown ? static_cast<QWidget *>(m_bitStreamPage) : m_diagramPage);
+}
+
+QWidget *CPacketDlg::shownPage() const
+{
+    return m_pages->currentWidget() == m_bitStreamPage ? static_cast<QWidget *>(m_bitStream)
+                                                       : m_diagramPage;
 }
 
 void CPacketDlg::OnPrevFrame()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/FrameListController.h"
+#include "inspect/BusBitRate.h"
 #include "inspect/PacketDialogState.h"
 
 #include <QDialog>
@@ -8,15 +9,18 @@
 
 #include <cstdint>
 
+class BitStreamPage;
 class CPacketView;
 class CVEXOView;
 class QLabel;
 class QPushButton;
+class QScrollArea;
 class QStackedWidget;
 
 // The Detailed Frame View: one frame of the capture as its bit diagram, with
-// buttons that step through the frames of the display list. Modeless; the
-// main view that opened it answers every step. It deletes itself when it ends.
+// buttons that step through the frames of the display list, and a toggle to
+// the same frame as the bus carries it, bit by bit. Modeless; the main view
+// that opened it answers every step. It deletes itself when it ends.
 class CPacketDlg : public QDialog, public DetailedFrameView {
     Q_OBJECT
 
@@ -26,7 +30,9 @@ public:
     static constexpr int ClientHeight = 560;
     static constexpr QRect DiagramPlace{10, 50, 1120, 500};
 
-    explicit CPacketDlg(CVEXOView *owner, QWidget *parent = nullptr);
+    // Without a bit-rate source the bit stream is timed as on a disconnected
+    // adapter.
+    explicit CPacketDlg(CVEXOView *owner, QWidget *parent = nullptr, BusBitRateSource bitRate = {});
     ~CPacketDlg() override;
 
     void SetFrame(const CAN_Packet &frame, std::uint32_t number, std::int32_t edge) override;
@@ -42,6 +48,10 @@ public:
     QPushButton *previousButton() const { return m_previous; }
     QPushButton *nextButton() const { return m_next; }
     QLabel *numberLabel() const { return m_number; }
+    QPushButton *bitStreamButton() const { return m_bitStreamButton; }
+    BitStreamPage *bitStreamPage() const { return m_bitStream; }
+    // The page in front: the diagram's or the bit stream's.
+    QWidget *shownPage() const;
 
 public Q_SLOTS:
     void done(int result) override;
@@ -54,15 +64,22 @@ private:
     void step(int message);
     void releaseOwner();
 
+    void showBitStream(bool shown);
+    void fitBitStream();
+
     QPointer<CVEXOView> m_owner;
+    BusBitRateSource m_bitRate;
     PacketDialogState m_state;
     QPushButton *m_close = nullptr;
     QPushButton *m_previous = nullptr;
     QPushButton *m_next = nullptr;
     QLabel *m_number = nullptr;
+    QPushButton *m_bitStreamButton = nullptr;
     // The pages shown below the buttons; the diagram page holds the diagram,
-    // which is made anew for every frame.
+    // which is made anew for every frame, and opens first.
     QStackedWidget *m_pages = nullptr;
     QWidget *m_diagramPage = nullptr;
     CPacketView *m_diagram = nullptr;
+    QScrollArea *m_bitStreamPage = nullptr;
+    BitStreamPage *m_bitStream = nullptr;
 };

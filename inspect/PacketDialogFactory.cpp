@@ -3,13 +3,17 @@
 #include "display/FrameListView.h"
 #include "inspect/PacketDialog.h"
 
-PacketDialogFactory::PacketDialogFactory(CVEXOView *view) : m_view(view) { }
+#include <utility>
+
+PacketDialogFactory::PacketDialogFactory(CVEXOView *view, BusBitRateSource bitRate)
+    : m_view(view), m_bitRate(std::move(bitRate))
+{ }
 
 DetailedFrameView *PacketDialogFactory::openFrameView()
 {
     if (!m_view)
         return nullptr;
-    auto *dialog = new CPacketDlg(m_view, m_view->window());
+    auto *dialog = new CPacketDlg(m_view, m_view->window(), m_bitRate);
     dialog->show();
     return dialog;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "display/FrameListController.h"
+#include "inspect/BusBitRate.h"
 
 #include <QPointer>
 
@@ -10,10 +11,12 @@ class CVEXOView;
 // view's top-level window.
 class PacketDialogFactory : public DetailedFrameViewFactory {
 public:
-    explicit PacketDialogFactory(CVEXOView *view);
+    // The dialogs ask the bit-rate source for the bus's rate at every frame.
+    explicit PacketDialogFactory(CVEXOView *view, BusBitRateSource bitRate = {});
 
     DetailedFrameView *openFrameView() override;
 
 private:
     QPointer<CVEXOView> m_view;
+    BusBitRateSource m_bitRate;
 };

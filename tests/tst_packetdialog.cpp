@@ -5,6 +5,7 @@
 #include "display/FrameListView.h"
 #include "display/FrameRequestEvent.h"
 #include "display/FrameRowWidget.h"
+#include "inspect/BitStreamPage.h"
 #include "inspect/PacketDialog.h"
 #include "inspect/PacketDialogFactory.h"
 #include "inspect/PacketView.h"
@@ -17,6 +18,8 @@
 #include <QLabel>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
 #include <QTest>
 
 #include <algorithm>
@@ -65,6 +68,14 @@ QString shown(const CPacketDlg *dialog)
         + (dialog->nextButton()->isEnabled() ? 'N' : 'n');
 }
 
+bool onPage(const CPacketDlg *dialog, bool bitStream)
+{
+    const QWidget *page =
+        bitStream ? static_cast<QWidget *>(dialog->bitStreamPage()) : dialog->diagram();
+    return dialog->bitStreamButton()->isChecked() == bitStream && page->isVisible()
+        && dialog->shownPage() == (bitStream ? page : page->parentWidget());
+}
+
 void deleteClosedWindows()
 {
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
@@ -77,6 +88,10 @@ class TestPacketDialog : public QObject {
 
 private Q_SLOTS:
     void openAndStep();
+    void stepsOnEitherPage_data();
+    void stepsOnEitherPage();
+    void bitRateReachesTheBitStream_data();
+    void bitRateReachesTheBitStream();
     void endings_data();
     void endings();
     void clearInTheMainWindowClosesIt();
@@ -121,6 +136,94 @@ void TestPacketDialog::openAndStep()
     QCOMPARE(dialog->diagram()->model().dataValues[1], std::string("0xA5"));
 }
 
+void TestPacketDialog::stepsOnEitherPage_data()
+{
+    QTest::addColumn<bool>("bitStream");
+    QTest::newRow("on the diagram") << false;
+    QTest::newRow("on the bit stream") << true;
+}
+
+// The page in front stays through every step, and the bit stream follows them.
+void TestPacketDialog::stepsOnEitherPage()
+{
+    QFETCH(bool, bitStream);
+    Harness h;
+    QPointer<CPacketDlg> dialog = h.doubleClickRow(1);
+    QVERIFY(onPage(dialog, false));
+    if (bitStream)
+        dialog->bitStreamButton()->click();
+
+    const std::pair<QPushButton *, const char *> steps[] = {
+        {dialog->nextButton(), "2 Pn STD REMOTE, ID 0x07FF, DLC 2"},
+        {dialog->previousButton(), "1 PN EXT DATA, ID 0x001ABCDE, DLC 3"},
+        {dialog->previousButton(), "0 pN STD DATA, ID 0x0123, DLC 2"},
+    };
+    for (const auto &[button, expected] : steps) {
+        button->click();
+        QCOMPARE(shown(dialog) + ' '
+                     + dialog->bitStreamPage()->captionLines()[0].section(QLatin1Char(':'), 0, 0),
+                 QString::fromLatin1(expected));
+        QVERIFY(onPage(dialog, bitStream));
+    }
+    // The diagram's first bit cell, or the bit stream's start-of-frame cell.
+    const QImage image = dialog->grab().toImage();
+    QCOMPARE(image.pixelColor(10 + 12, 50 + 72) == QColor(255, 255, 200), !bitStream);
+    QCOMPARE(image.pixelColor(10 + 47, 50 + 110) == QColor(190, 190, 255), bitStream);
+}
+
+void TestPacketDialog::bitRateReachesTheBitStream_data()
+{
+    QTest::addColumn<bool>("connect");
+    QTest::addColumn<int>("busKbps");
+    QTest::addColumn<QString>("duration");
+    // An extended frame of zeros, DLC 8: 131 bits and 19 stuff bits.
+    QTest::newRow("connected at 250 kbit/s")
+        << true << 250 << QStringLiteral("600 \u00B5s at 250 kbit/s, the adapter's bit rate.");
+    QTest::newRow("the adapter cannot tell")
+        << true << -1
+        << QStringLiteral("300 \u00B5s at 500 kbit/s, assumed: the adapter reports no bit rate.");
+    QTest::newRow("disconnected")
+        << false << 250
+        << QStringLiteral("300 \u00B5s at 500 kbit/s, assumed while no adapter is connected.");
+}
+
+void TestPacketDialog::bitRateReachesTheBitStream()
+{
+    QFETCH(bool, connect);
+    QFETCH(int, busKbps);
+    QFETCH(QString, duration);
+    CVEXODoc doc;
+    doc.OnNewDocument();
+    RecordingDeviceLibrary library;
+    library.adapters.push_back({"Vexo USB-CAN", "123", "VX1000000"});
+    library.busBitrateKbps = busKbps;
+    RecordingMessageReporter messages;
+    CMainFrame frame(doc, library, &messages);
+    frame.show();
+    if (connect)
+        QVERIFY(frame.ConnectAdapter(0, QStringLiteral("Vexo USB-CAN")));
+    frame.view()->OnNewFrame(frameOf(0x06, 0, 8), 0);
+    frame.view()->OnNewFrame(frameOf(0x06, 0, 8), 0);
+    FrameRequestEvent open(WM_OPEN_FRAME_VIEW, 0);
+    QCoreApplication::sendEvent(frame.view(), &open);
+    auto *dialog = dynamic_cast<CPacketDlg *>(frame.view()->frameView());
+    QVERIFY(dialog);
+    dialog->bitStreamButton()->click();
+    QCOMPARE(dialog->bitStreamPage()->captionLines()[1], duration);
+
+    // Narrow, the page needs more than its 500 pixels; at its width it fits.
+    const BitStreamPage *page = dialog->bitStreamPage();
+    QVERIFY(page->heightForWidth(page->minimumSizeHint().width()) > 500);
+    QCOMPARE(page->size(), QSize(1120, 500));
+    QVERIFY(!dialog->findChild<QScrollArea *>()->verticalScrollBar()->isVisible());
+
+    // Every frame asks again.
+    frame.Disconnect();
+    dialog->nextButton()->click();
+    QVERIFY(dialog->bitStreamPage()->captionLines()[1].endsWith(
+        QStringLiteral("assumed while no adapter is connected.")));
+}
+
 void TestPacketDialog::endings_data()
 {
     QTest::addColumn<QString>("how");
@@ -128,6 +231,7 @@ void TestPacketDialog::endings_data()
     QTest::newRow("close box") << "close box";
     QTest::newRow("Enter") << "enter";
     QTest::newRow("Enter while Next Frame has the focus") << "enter on next";
+    QTest::newRow("Enter on the bit stream, its button having the focus") << "enter on toggle";
     QTest::newRow("Escape") << "escape";
     QTest::newRow("the control bar's Clear") << "clear";
 }
@@ -149,6 +253,11 @@ void TestPacketDialog::endings()
         dialog->activateWindow();
         dialog->nextButton()->setFocus();
         QTest::keyClick(dialog->nextButton(), Qt::Key_Return);
+    } else if (how == "enter on toggle") {
+        dialog->activateWindow();
+        dialog->bitStreamButton()->click();
+        dialog->bitStreamButton()->setFocus();
+        QTest::keyClick(dialog->bitStreamButton(), Qt::Key_Return);
     } else if (how == "escape") {
         QTest::keyClick(dialog, Qt::Key_Escape);
     } else {
@@ -159,10 +268,11 @@ void TestPacketDialog::endings()
     deleteClosedWindows();
     QVERIFY(!dialog);
 
-    // The next double-click opens a new dialog.
+    // The next double-click opens a new dialog, on the diagram.
     CPacketDlg *next = h.doubleClickRow(2);
     QVERIFY(next);
     QCOMPARE(shown(next), QStringLiteral("2 PN"));
+    QVERIFY(onPage(next, false));
 }
 
 void TestPacketDialog::clearInTheMainWindowClosesIt()

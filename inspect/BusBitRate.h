@@ -1,0 +1,13 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// The rate the connected adapter's bus runs at, as the Detailed Frame View
+// asks its owner for it whenever it shows a frame.
+struct BusBitRate {
+    std::uint32_t bitsPerSecond = 0; // 0 when the adapter cannot tell
+    bool connected = false;
+};
+
+using BusBitRateSource = std::function<BusBitRate()>;
