@@ -235,9 +235,11 @@ void CMainFrame::OnLinkStatus(std::uint8_t value)
     SetLinkFlag(LinkStatus::ReceiveActivity | LinkStatus::TransmitActivity, false);
 }
 
-bool CMainFrame::ConnectAdapter(int index, const QString &entryText)
+bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *openStatus)
 {
     const DevStatus status = m_library.DevOpen(index);
+    if (openStatus != nullptr)
+        *openStatus = status;
     m_instanceId = readInstanceId(m_library, index, InstanceIdBufferSize);
     m_serialName = readSerial(m_library, index, SerialBufferSize);
     if (status == DevInUse) {

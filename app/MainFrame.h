@@ -63,7 +63,8 @@ public:
 
     // Opens the adapter at index and brings the link up; false when the
     // adapter could not be opened (the user has been told when it is in use).
-    bool ConnectAdapter(int index, const QString &entryText);
+    // status, when given, receives the library's answer to the open.
+    bool ConnectAdapter(int index, const QString &entryText, DevStatus *status = nullptr);
     void Disconnect();
 
     // Run once the window has closed; the application ends the program there,

@@ -1,6 +1,7 @@
 #include "app/VexoApp.h"
 
 #include "app/MainFrame.h"
+#include "app/StartupConnection.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
@@ -15,7 +16,8 @@ CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
     // No display name: the window system would append it to every window's
     // title ("Connection Setting — Vexo View").
     setApplicationVersion(QStringLiteral(VEXO_FILE_VERSION));
-    setDesktopFileName(QString::fromLatin1(AppId));
+    // The installed menu entry, so that the desktop shows the window under it.
+    setDesktopFileName(QStringLiteral("vexoview"));
     // The plugins for vendor adapters complain, at critical level, when their
     // vendor library is not installed, which is the usual case; the adapter
     // list leaves such plugins out.
@@ -33,15 +35,19 @@ CVEXOApp::~CVEXOApp()
     m_library.reset();
 }
 
-bool CVEXOApp::InitInstance()
+bool CVEXOApp::InitInstance(const CommandLine &commandLine)
 {
-    return InitInstance(createDeviceLibrary());
+    return InitInstance(createDeviceLibrary(), commandLine);
 }
 
-bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library)
+bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library, const CommandLine &commandLine)
 {
     if (!library)
         return false;
+    // A second start replaces the first; the window refers to the store and
+    // the library, so it goes first.
+    m_frame.reset();
+    m_document.reset();
     m_library = std::move(library);
 
     m_document = std::make_unique<CVEXODoc>();
@@ -58,5 +64,8 @@ bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library)
                                       : preferred);
     m_frame->show();
     m_frame->setWindowTitle(QStringLiteral("Vexo View"));
+
+    if (!commandLine.adapter.isEmpty())
+        connectAdapterByName(*m_frame, commandLine.adapter);
     return true;
 }

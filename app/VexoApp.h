@@ -1,5 +1,7 @@
 #pragma once
 
+#include "app/CommandLine.h"
+
 #include <QApplication>
 
 #include <memory>
@@ -19,10 +21,10 @@ public:
     CVEXOApp(int &argc, char **argv);
     ~CVEXOApp() override;
 
-    // Starts the program; false ends it.
-    bool InitInstance();
+    // Starts the program as the command line asks; false ends it.
+    bool InitInstance(const CommandLine &commandLine = {});
     // Used by tests to run the program on a library of their own.
-    bool InitInstance(std::unique_ptr<DeviceLibrary> library);
+    bool InitInstance(std::unique_ptr<DeviceLibrary> library, const CommandLine &commandLine = {});
 
     CMainFrame *mainFrame() const { return m_frame.get(); }
     CVEXODoc *document() const { return m_document.get(); }

@@ -1,9 +1,44 @@
+#include "app/CommandLine.h"
 #include "app/VexoApp.h"
+#include "device/DeviceLibraryFactory.h"
+#include "device/VexoDeviceLibrary.h"
+
+#include <QTextStream>
 
 int main(int argc, char *argv[])
 {
+    QStringList given;
+    for (int i = 0; i < argc; ++i)
+        given << QString::fromLocal8Bit(argv[i]);
+    // The help, the version and the adapter list are answered on the terminal,
+    // also where there is no display (over ssh, in a script at the test bench).
+    const bool headless = !displayAvailable(given);
+    if (headless)
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
     CVEXOApp app(argc, argv);
-    if (!app.InitInstance())
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    const CommandLine commandLine = parseCommandLine(CVEXOApp::arguments());
+    switch (commandLine.action) {
+    case CommandLine::Action::Print:
+        (commandLine.toStandardError ? err : out) << commandLine.text;
+        return commandLine.exitCode;
+    case CommandLine::Action::PrintFullHelp:
+        showFullHelp(CVEXOApp::arguments());
+    case CommandLine::Action::ListAdapters:
+        return listAdapters(*createDeviceLibrary(), out, err);
+    case CommandLine::Action::Run:
+        break;
+    }
+
+    if (headless) {
+        err << "Vexo View is a desktop program and no display was found (DISPLAY is not set).\n"
+               "Start it from a desktop session, or under a virtual display: xvfb-run "
+            << QString::fromLocal8Bit(argv[0]) << '\n';
+        return 1;
+    }
+    if (!app.InitInstance(commandLine))
         return 1;
     return CVEXOApp::exec();
 }

@@ -2,10 +2,13 @@
 #include "app/MainFrame.h"
 #include "app/VexoApp.h"
 #include "capture/FrameStore.h"
+#include "device/DeviceLibraryFactory.h"
+#include "device/VexoDeviceLibrary.h"
 
 #include "RecordingDeviceLibrary.h"
 
 #include <QDialog>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -15,6 +18,7 @@ class TestApplication : public QObject {
 private Q_SLOTS:
     void startsTheWholeProgram();
     void aboutBoxReadsTheVersion();
+    void connectsToTheAdapterNamedOnTheCommandLine();
     // Last: it ends the application's event loop.
     void closingTheMainWindowEndsTheProgram();
 };
@@ -43,6 +47,28 @@ void TestApplication::aboutBoxReadsTheVersion()
     QCOMPARE(about.windowTitle(), QStringLiteral("About Vexo View"));
     QCOMPARE(about.productLine(), QStringLiteral("Vexo View, 1.0.0.4"));
     QVERIFY(about.legalLine().startsWith(QStringLiteral("Copyright")));
+}
+
+// It starts the program a second time, on the built-in adapters.
+void TestApplication::connectsToTheAdapterNamedOnTheCommandLine()
+{
+    auto *app = qobject_cast<CVEXOApp *>(QCoreApplication::instance());
+    QTemporaryDir data;
+    DeviceLibrarySetup setup;
+    setup.dataDirectory = data.path();
+    setup.canBusAdapters = false;
+    CommandLine commandLine;
+    commandLine.adapter = QStringLiteral("Vexo Virtual Quiet Bus");
+
+    QVERIFY(app->InitInstance(createDeviceLibrary(setup), commandLine));
+    CMainFrame *frame = app->mainFrame();
+    QVERIFY(frame->isVisible());
+    QVERIFY(frame->IsConnected());
+    QCOMPARE(frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Connected"));
+    QCOMPARE(frame->paneText(CMainFrame::AdapterPane),
+             QStringLiteral("Vexo Virtual Quiet Bus(1000000002): VXVIRT002"));
+    QCOMPARE(frame->paneText(CMainFrame::BitRatePane), QStringLiteral("500Kbps"));
+    QCOMPARE(frame->instanceId(), std::string("VXVIRT002"));
 }
 
 void TestApplication::closingTheMainWindowEndsTheProgram()

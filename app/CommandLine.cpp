@@ -1,0 +1,138 @@
+#include "app/CommandLine.h"
+
+#include "device/AdapterList.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QTextStream>
+
+#include <cstdlib>
+
+namespace {
+
+struct Options {
+    QCommandLineOption adapter{QStringLiteral("adapter"),
+                               QStringLiteral("Connect at start to the adapter whose list entry "
+                                              "or product name is <name>."),
+                               QStringLiteral("name")};
+    QCommandLineOption listAdapters{
+        QStringLiteral("list-adapters"),
+        QStringLiteral("Print the adapters as the Connect dialog lists them, and exit.")};
+};
+
+void setUp(QCommandLineParser &parser, const Options &options)
+{
+    parser.setApplicationDescription(
+        QStringLiteral("Monitor and exercise a CAN bus: watch, filter and sort its frames, "
+                       "transmit frames once or periodically, save and open logs."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    parser.addOption(options.adapter);
+    parser.addOption(options.listAdapters);
+}
+
+CommandLine print(const QString &text, int exitCode = 0)
+{
+    CommandLine result;
+    result.action = CommandLine::Action::Print;
+    result.text = text;
+    result.exitCode = exitCode;
+    return result;
+}
+
+CommandLine refuse(const QString &program, const QString &reason)
+{
+    CommandLine result = print(
+        QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n").arg(program, reason),
+        CommandLine::BadCommandLine);
+    result.toStandardError = true;
+    return result;
+}
+
+} // namespace
+
+CommandLine parseCommandLine(const QStringList &arguments)
+{
+    const QString program =
+        arguments.isEmpty() ? QStringLiteral("vexoview") : QFileInfo(arguments.first()).fileName();
+    QCommandLineParser parser;
+    const Options options;
+    setUp(parser, options);
+
+    if (!parser.parse(arguments))
+        return refuse(program, parser.errorText());
+    if (parser.isSet(QStringLiteral("help-all"))) {
+        CommandLine result;
+        result.action = CommandLine::Action::PrintFullHelp;
+        return result;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        return print(parser.helpText());
+    if (parser.isSet(QStringLiteral("version"))) {
+        return print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
+                                                   QCoreApplication::applicationVersion()));
+    }
+
+    if (!parser.positionalArguments().isEmpty()) {
+        return refuse(
+            program,
+            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
+    }
+    const QStringList adapters = parser.values(options.adapter);
+    if (adapters.size() > 1)
+        return refuse(program, QStringLiteral("Name one adapter only."));
+    if (!adapters.isEmpty() && adapters.first().trimmed().isEmpty())
+        return refuse(program, QStringLiteral("The adapter name is empty."));
+
+    CommandLine result;
+    if (parser.isSet(options.listAdapters)) {
+        if (!adapters.isEmpty()) {
+            return refuse(program,
+                          QStringLiteral("--list-adapters and --adapter cannot be combined."));
+        }
+        result.action = CommandLine::Action::ListAdapters;
+        return result;
+    }
+    if (!adapters.isEmpty())
+        result.adapter = adapters.first();
+    return result;
+}
+
+void showFullHelp(const QStringList &arguments)
+{
+    QCommandLineParser parser;
+    const Options options;
+    setUp(parser, options);
+    parser.process(QStringList{arguments.value(0), QStringLiteral("--help-all")});
+    // process() has printed the help and ended the program.
+    std::abort();
+}
+
+int listAdapters(DeviceLibrary &library, QTextStream &out, QTextStream &err)
+{
+    const std::vector<std::string> entries = readAdapterEntries(library);
+    if (entries.empty()) {
+        err << "Cannot find device(s)\n";
+        err.flush();
+        return 1;
+    }
+    for (const std::string &entry : entries)
+        out << QString::fromLocal8Bit(entry.c_str()) << '\n';
+    out.flush();
+    return 0;
+}
+
+bool displayAvailable(const QStringList &arguments)
+{
+    for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"}) {
+        if (!qEnvironmentVariableIsEmpty(variable))
+            return true;
+    }
+    for (const QString &argument : arguments) {
+        if (argument == QLatin1String("-platform") || argument == QLatin1String("--platform")
+            || argument == QLatin1String("-display") || argument == QLatin1String("--display"))
+            return true;
+    }
+    return false;
+}
