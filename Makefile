@@ -1,12 +1,14 @@
 # The commands of Vexo View: `make run` and `make test` set everything up on a
 # fresh Debian 12 machine; `make bench` prints the performance figures;
-# `make fuzz` runs the fuzz targets of the log readers, FUZZ_SECONDS each.
+# `make fuzz` runs the fuzz targets of the log readers, FUZZ_SECONDS each;
+# `make install PREFIX=...` installs the program with its menu entry.
 
 BUILD_DIR ?= build
 BUILD_TYPE ?= RelWithDebInfo
 FUZZ_SECONDS ?= 60
+PREFIX ?= /usr/local
 
-.PHONY: run test bench fuzz build setup clean
+.PHONY: run test bench fuzz build setup install clean
 
 setup:
 	@scripts/setup-debian.sh
@@ -27,6 +29,9 @@ bench: build
 fuzz:
 	@scripts/setup-debian.sh fuzz
 	@FUZZ_SECONDS=$(FUZZ_SECONDS) scripts/run-fuzz.sh
+
+install: build
+	@cmake --install $(BUILD_DIR) --prefix "$(PREFIX)"
 
 clean:
 	rm -rf $(BUILD_DIR) build-sanitize build-fuzz

@@ -57,12 +57,9 @@ QPixmap disconnectArt()
     return pixmap;
 }
 
-// A bus waveform on a dark blue tile.
-QPixmap applicationArt()
+// A bus waveform on a dark blue tile, drawn in a 64 by 64 square.
+void drawApplicationArt(QPainter &p)
 {
-    QPixmap pixmap(ArtSize, ArtSize);
-    pixmap.fill(Qt::transparent);
-    QPainter p(&pixmap);
     p.setRenderHint(QPainter::Antialiasing);
     p.setPen(Qt::NoPen);
     p.setBrush(QColor(24, 62, 120));
@@ -89,7 +86,14 @@ QPixmap applicationArt()
     p.drawPath(high);
     p.setPen(QPen(QColor(120, 200, 255), 3));
     p.drawPath(low);
-    return pixmap;
+}
+
+QIcon applicationIcon()
+{
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48, 64, 128})
+        icon.addPixmap(QPixmap::fromImage(programIconImage(size)));
+    return icon;
 }
 
 } // namespace
@@ -98,7 +102,7 @@ QIcon loadProgramIcon(int id)
 {
     switch (id) {
     case IconId::MainFrame:
-        return QIcon(applicationArt());
+        return applicationIcon();
     case IconId::Connect:
         return QIcon(connectArt());
     case IconId::Disconnect:
@@ -106,6 +110,16 @@ QIcon loadProgramIcon(int id)
     default:
         return {};
     }
+}
+
+QImage programIconImage(int size)
+{
+    QImage image(size, size, QImage::Format_ARGB32_Premultiplied);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.scale(size / qreal(ArtSize), size / qreal(ArtSize));
+    drawApplicationArt(p);
+    return image;
 }
 
 QPixmap linkStatusPixmap(const LinkIconLook &look, const QSize &size)

@@ -14,6 +14,7 @@ packages=(
   qt6-qpa-plugins
   fonts-liberation
   libsocketcan2
+  desktop-file-utils
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)
