@@ -116,8 +116,6 @@ void TestCommandLine::parsing_data()
         << "";
     QTest::newRow("help") << QStringList{"--help"} << Action::Print << 0 << ""
                           << "--adapter <name>";
-    QTest::newRow("short help") << QStringList{"-h"} << Action::Print << 0 << ""
-                                << "--list-adapters";
     QTest::newRow("help before other options")
         << QStringList{"--help", "--adapter", "x"} << Action::Print << 0 << ""
         << "Usage:";
@@ -126,20 +124,11 @@ void TestCommandLine::parsing_data()
         << "";
     QTest::newRow("version") << QStringList{"--version"} << Action::Print << 0 << ""
                              << "Vexo View 1.0.0.4\n";
-    QTest::newRow("short version") << QStringList{"-v"} << Action::Print << 0 << ""
-                                   << "Vexo View 1.0.0.4\n";
 
     QTest::newRow("unknown option") << QStringList{"--bogus"} << Action::Print << 2 << ""
                                     << "Unknown option 'bogus'.";
-    QTest::newRow("unknown short option") << QStringList{"-x"} << Action::Print << 2 << ""
-                                          << "Unknown option 'x'.";
-    QTest::newRow("unknown option beside help")
-        << QStringList{"--help", "--bogus"} << Action::Print << 2 << ""
-        << "bogus";
     QTest::newRow("adapter without name") << QStringList{"--adapter"} << Action::Print << 2 << ""
                                           << "Missing value";
-    QTest::newRow("empty adapter name") << QStringList{"--adapter", ""} << Action::Print << 2 << ""
-                                        << "adapter name is empty";
     QTest::newRow("blank adapter name")
         << QStringList{"--adapter", "  "} << Action::Print << 2 << ""
         << "adapter name is empty";
@@ -325,16 +314,12 @@ void TestCommandLine::programAnswersOnTheTerminal_data()
     QTest::newRow("version without a display")
         << QStringList{"--version"} << false << 0 << "Vexo View 1.0.0.4"
         << "";
-    QTest::newRow("help") << QStringList{"--help"} << true << 0 << "--list-adapters"
-                          << "";
     QTest::newRow("help with Qt's options")
         << QStringList{"--help-all"} << false << 0 << "--platform"
         << "";
     QTest::newRow("Qt's own options are Qt's")
         << QStringList{"-platform", "offscreen", "--version"} << false << 0 << "Vexo View"
         << "";
-    QTest::newRow("bad command line") << QStringList{"--adapter"} << true << 2 << ""
-                                      << "Missing value after '--adapter'.";
     QTest::newRow("bad command line without a display")
         << QStringList{"--bogus"} << false << 2 << ""
         << "Unknown option 'bogus'.";
