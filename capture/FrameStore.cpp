@@ -35,6 +35,12 @@ void CVEXODoc::setView(ViewLink *view)
 void CVEXODoc::SetControlBar(ControlBarLink *controlBar)
 {
     m_controlBar = controlBar;
+    // A link opened at start stores frames before the bar is handed over; the
+    // bar starts from what the store holds, not from zero.
+    if (m_controlBar) {
+        ReportCounters();
+        UpdatePageCount();
+    }
 }
 
 bool CVEXODoc::OnNewDocument()

@@ -94,6 +94,7 @@ class TestFrameStore : public QObject {
 private Q_SLOTS:
     void activityFlagsAndCounters_data();
     void activityFlagsAndCounters();
+    void barHandedOverLateShowsTheCapture();
     void storedRecordTexts();
     void indexListPaging_data();
     void indexListPaging();
@@ -152,6 +153,20 @@ void TestFrameStore::activityFlagsAndCounters()
     QCOMPARE(h.bar.txText, std::to_string(tx));
     QCOMPARE(h.bar.rxText, std::to_string(rx));
     QCOMPARE(h.displayNumbers(), numberRange(0, static_cast<std::uint32_t>(directions.size() - 1)));
+}
+
+void TestFrameStore::barHandedOverLateShowsTheCapture()
+{
+    Harness h;
+    h.doc.SetControlBar(nullptr);
+    h.addShown(26);
+    h.addShown(makeFrame(0x100, Tx));
+
+    RecordingControlBar late;
+    h.doc.SetControlBar(&late);
+    QCOMPARE(late.txText, std::string("1"));
+    QCOMPARE(late.rxText, std::string("26"));
+    QCOMPARE(late.pageCountText, std::string("/2"));
 }
 
 void TestFrameStore::storedRecordTexts()
