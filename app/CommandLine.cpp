@@ -30,6 +30,10 @@ void setUp(QCommandLineParser &parser, const Options &options)
     parser.addVersionOption();
     parser.addOption(options.adapter);
     parser.addOption(options.listAdapters);
+    parser.addPositionalArgument(
+        QStringLiteral("file"),
+        QStringLiteral("A log to open at start: a binary log (.dcu) or a text log."),
+        QStringLiteral("[file]"));
 }
 
 CommandLine print(const QString &text, int exitCode = 0)
@@ -74,11 +78,11 @@ CommandLine parseCommandLine(const QStringList &arguments)
                                                    QCoreApplication::applicationVersion()));
     }
 
-    if (!parser.positionalArguments().isEmpty()) {
-        return refuse(
-            program,
-            QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
-    }
+    const QStringList files = parser.positionalArguments();
+    if (files.size() > 1)
+        return refuse(program, QStringLiteral("Name one log file only."));
+    if (!files.isEmpty() && files.first().isEmpty())
+        return refuse(program, QStringLiteral("The file name is empty."));
     const QStringList adapters = parser.values(options.adapter);
     if (adapters.size() > 1)
         return refuse(program, QStringLiteral("Name one adapter only."));
@@ -87,13 +91,15 @@ CommandLine parseCommandLine(const QStringList &arguments)
 
     CommandLine result;
     if (parser.isSet(options.listAdapters)) {
-        if (!adapters.isEmpty()) {
+        if (!adapters.isEmpty() || !files.isEmpty()) {
             return refuse(program,
-                          QStringLiteral("--list-adapters and --adapter cannot be combined."));
+                          QStringLiteral("--list-adapters takes neither a file nor --adapter."));
         }
         result.action = CommandLine::Action::ListAdapters;
         return result;
     }
+    if (!files.isEmpty())
+        result.logFile = files.first();
     if (!adapters.isEmpty())
         result.adapter = adapters.first();
     return result;

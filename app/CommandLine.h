@@ -22,7 +22,9 @@ struct CommandLine {
     QString text;
     bool toStandardError = false;
     int exitCode = 0;
-    // For Run: the adapter to connect to at start; empty connects to none.
+    // For Run: the log to open at start, then the adapter to connect to;
+    // empty opens or connects to none.
+    QString logFile;
     QString adapter;
 };
 

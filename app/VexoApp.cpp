@@ -1,7 +1,7 @@
 #include "app/VexoApp.h"
 
 #include "app/MainFrame.h"
-#include "app/StartupConnection.h"
+#include "app/StartupActions.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
@@ -65,7 +65,6 @@ bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library, const Comman
     m_frame->show();
     m_frame->setWindowTitle(QStringLiteral("Vexo View"));
 
-    if (!commandLine.adapter.isEmpty())
-        connectAdapterByName(*m_frame, commandLine.adapter);
+    carryOutCommandLine(*m_frame, commandLine);
     return true;
 }

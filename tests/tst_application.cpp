@@ -1,13 +1,17 @@
 #include "app/AboutDialog.h"
+#include "app/ControlBar.h"
 #include "app/MainFrame.h"
 #include "app/VexoApp.h"
 #include "capture/FrameStore.h"
 #include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
+#include "logfile/LogFormat.h"
 
+#include "LogPackets.h"
 #include "RecordingDeviceLibrary.h"
 
 #include <QDialog>
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -18,7 +22,7 @@ class TestApplication : public QObject {
 private Q_SLOTS:
     void startsTheWholeProgram();
     void aboutBoxReadsTheVersion();
-    void connectsToTheAdapterNamedOnTheCommandLine();
+    void opensTheLogAndConnectsToTheAdapterNamedOnTheCommandLine();
     // Last: it ends the application's event loop.
     void closingTheMainWindowEndsTheProgram();
 };
@@ -50,19 +54,29 @@ void TestApplication::aboutBoxReadsTheVersion()
 }
 
 // It starts the program a second time, on the built-in adapters.
-void TestApplication::connectsToTheAdapterNamedOnTheCommandLine()
+void TestApplication::opensTheLogAndConnectsToTheAdapterNamedOnTheCommandLine()
 {
     auto *app = qobject_cast<CVEXOApp *>(QCoreApplication::instance());
     QTemporaryDir data;
     DeviceLibrarySetup setup;
     setup.dataDirectory = data.path();
     setup.canBusAdapters = false;
+    std::string log;
+    QCOMPARE(writeLog(LogFormat::Binary, randomCapture(30, 3), log), LogStatus::Ok);
+    QFile file(data.filePath(QStringLiteral("capture.dcu")));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(log.data(), qint64(log.size()));
+    file.close();
     CommandLine commandLine;
+    commandLine.logFile = file.fileName();
     commandLine.adapter = QStringLiteral("Vexo Virtual Quiet Bus");
 
     QVERIFY(app->InitInstance(createDeviceLibrary(setup), commandLine));
     CMainFrame *frame = app->mainFrame();
     QVERIFY(frame->isVisible());
+    QCOMPARE(app->document()->frameCount(), 30U);
+    // The bar, handed to the store after the frames were loaded, shows them.
+    QTRY_COMPARE(frame->controlBar()->pageCountText(), QStringLiteral("/2"));
     QVERIFY(frame->IsConnected());
     QCOMPARE(frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Connected"));
     QCOMPARE(frame->paneText(CMainFrame::AdapterPane),

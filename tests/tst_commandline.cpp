@@ -1,16 +1,20 @@
 // Starting Vexo View from the shell: the command line, the adapter list, the
-// adapter named at start; then the program itself, run as a user runs it.
+// adapter and the log named at start; then the program itself, run as a user
+// runs it.
 
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
-#include "app/StartupConnection.h"
+#include "app/StartupActions.h"
 #include "app/VexoApp.h"
 #include "capture/FrameStore.h"
 #include "device/AdapterList.h"
+#include "logfile/LogFormat.h"
 
+#include "LogPackets.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
+#include <QFile>
 #include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
@@ -91,6 +95,8 @@ private Q_SLOTS:
     void adapterByName();
     void connectingAtStart_data();
     void connectingAtStart();
+    void openingAtStart_data();
+    void openingAtStart();
     void programAnswersOnTheTerminal_data();
     void programAnswersOnTheTerminal();
     void programListsTheVirtualAdaptersFirst();
@@ -103,43 +109,51 @@ void TestCommandLine::parsing_data()
     QTest::addColumn<Action>("action");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("adapter");
+    QTest::addColumn<QString>("file");
     QTest::addColumn<QString>("text"); // a part of the printed text
 
     const QString bus = QStringLiteral("Vexo Virtual Quiet Bus");
-    QTest::newRow("nothing opens the window") << QStringList{} << Action::Run << 0 << ""
-                                              << "";
-    QTest::newRow("adapter") << QStringList{"--adapter", bus} << Action::Run << 0 << bus << "";
+    const QString none;
+    const QString log = QStringLiteral("capture.dcu");
+    QTest::newRow("nothing opens the window")
+        << QStringList{} << Action::Run << 0 << none << none << none;
+    QTest::newRow("adapter") << QStringList{"--adapter", bus} << Action::Run << 0 << bus << none
+                             << none;
     QTest::newRow("adapter with equals sign")
-        << QStringList{"--adapter=" + bus} << Action::Run << 0 << bus << "";
+        << QStringList{"--adapter=" + bus} << Action::Run << 0 << bus << none << none;
+    QTest::newRow("log file") << QStringList{log} << Action::Run << 0 << none << log << none;
+    QTest::newRow("log file and adapter")
+        << QStringList{log, "--adapter", bus} << Action::Run << 0 << bus << log << none;
     QTest::newRow("list adapters")
-        << QStringList{"--list-adapters"} << Action::ListAdapters << 0 << ""
-        << "";
-    QTest::newRow("help") << QStringList{"--help"} << Action::Print << 0 << ""
-                          << "--adapter <name>";
+        << QStringList{"--list-adapters"} << Action::ListAdapters << 0 << none << none << none;
+    QTest::newRow("help") << QStringList{"--help"} << Action::Print << 0 << none << none
+                          << QStringLiteral("--adapter <name>");
     QTest::newRow("help before other options")
-        << QStringList{"--help", "--adapter", "x"} << Action::Print << 0 << ""
-        << "Usage:";
+        << QStringList{"--help", "--adapter", "x", log} << Action::Print << 0 << none << none
+        << QStringLiteral("Usage:");
     QTest::newRow("help with Qt's options")
-        << QStringList{"--help-all"} << Action::PrintFullHelp << 0 << ""
-        << "";
-    QTest::newRow("version") << QStringList{"--version"} << Action::Print << 0 << ""
-                             << "Vexo View 1.0.0.4\n";
+        << QStringList{"--help-all"} << Action::PrintFullHelp << 0 << none << none << none;
+    QTest::newRow("version") << QStringList{"--version"} << Action::Print << 0 << none << none
+                             << QStringLiteral("Vexo View 1.0.0.4\n");
 
-    QTest::newRow("unknown option") << QStringList{"--bogus"} << Action::Print << 2 << ""
-                                    << "Unknown option 'bogus'.";
-    QTest::newRow("adapter without name") << QStringList{"--adapter"} << Action::Print << 2 << ""
-                                          << "Missing value";
-    QTest::newRow("blank adapter name")
-        << QStringList{"--adapter", "  "} << Action::Print << 2 << ""
-        << "adapter name is empty";
+    QTest::newRow("unknown option") << QStringList{"--bogus"} << Action::Print << 2 << none << none
+                                    << QStringLiteral("Unknown option 'bogus'.");
+    QTest::newRow("adapter without name") << QStringList{"--adapter"} << Action::Print << 2 << none
+                                          << none << QStringLiteral("Missing value");
+    QTest::newRow("blank adapter name") << QStringList{"--adapter", "  "} << Action::Print << 2
+                                        << none << none << QStringLiteral("adapter name is empty");
     QTest::newRow("two adapters") << QStringList{"--adapter", "a", "--adapter", "b"}
-                                  << Action::Print << 2 << ""
-                                  << "one adapter";
+                                  << Action::Print << 2 << none << none
+                                  << QStringLiteral("one adapter");
+    QTest::newRow("empty file name") << QStringList{""} << Action::Print << 2 << none << none
+                                     << QStringLiteral("file name is empty");
+    QTest::newRow("two files") << QStringList{log, "b.dcu"} << Action::Print << 2 << none << none
+                               << QStringLiteral("one log file");
     QTest::newRow("list and connect")
-        << QStringList{"--list-adapters", "--adapter", bus} << Action::Print << 2 << ""
-        << "cannot be combined";
-    QTest::newRow("stray argument") << QStringList{"capture.dcu"} << Action::Print << 2 << ""
-                                    << "Unexpected argument 'capture.dcu'.";
+        << QStringList{"--list-adapters", "--adapter", bus} << Action::Print << 2 << none << none
+        << QStringLiteral("takes neither");
+    QTest::newRow("list with a file") << QStringList{"--list-adapters", log} << Action::Print << 2
+                                      << none << none << QStringLiteral("takes neither");
 }
 
 void TestCommandLine::parsing()
@@ -148,6 +162,7 @@ void TestCommandLine::parsing()
     QFETCH(Action, action);
     QFETCH(int, exitCode);
     QFETCH(QString, adapter);
+    QFETCH(QString, file);
     QFETCH(QString, text);
 
     const CommandLine parsed =
@@ -155,6 +170,7 @@ void TestCommandLine::parsing()
     QCOMPARE(parsed.action, action);
     QCOMPARE(parsed.exitCode, exitCode);
     QCOMPARE(parsed.adapter, adapter);
+    QCOMPARE(parsed.logFile, file);
     QVERIFY2(parsed.text.contains(text), qPrintable(parsed.text));
     // Errors go to the error stream, named after the program, with a way on.
     QCOMPARE(parsed.toStandardError, exitCode != 0);
@@ -298,6 +314,78 @@ void TestCommandLine::connectingAtStart()
         QCOMPARE(QString::fromStdString(messages.messages[0].text), message);
         QVERIFY(messages.messages[0].icon == MessageIcon::Error);
         QCOMPARE(frame.paneText(CMainFrame::ConnectionPane), QStringLiteral("Disconnected"));
+    }
+}
+
+void TestCommandLine::openingAtStart_data()
+{
+    QTest::addColumn<QString>("fileName");
+    QTest::addColumn<QByteArray>("content"); // null: no such file
+    QTest::addColumn<QString>("adapter");
+    QTest::addColumn<int>("frames");
+    QTest::addColumn<QString>("message");
+
+    const std::vector<CAN_Packet> capture = randomCapture(3, 17);
+    std::string binary;
+    std::string text;
+    QCOMPARE(writeLog(LogFormat::Binary, capture, binary), LogStatus::Ok);
+    QCOMPARE(writeLog(LogFormat::Text, capture, text), LogStatus::Ok);
+    const QByteArray good = QByteArray::fromStdString(binary);
+    const QString none;
+
+    QTest::newRow("binary log") << "capture.dcu" << good << none << 3 << none;
+    QTest::newRow("text log") << "capture.txt" << QByteArray::fromStdString(text) << none << 3
+                              << none;
+    QTest::newRow("binary log cut short")
+        << "capture.dcu" << good.left(good.size() - 1) << none << 0 << "Can not open file";
+    QTest::newRow("no binary log")
+        << "capture.dcu" << QByteArray("CAN") << none << 0 << "Can not open file";
+    QTest::newRow("no such file") << "capture.dcu" << QByteArray() << none << 0
+                                  << "Can not open file";
+    QTest::newRow("log, then the adapter") << "capture.dcu" << good << "Vexo USB-CAN" << 3 << none;
+    QTest::newRow("damaged log, then the adapter")
+        << "capture.dcu" << QByteArray("CAN") << "Vexo USB-CAN" << 0 << "Can not open file";
+}
+
+// A log named on the command line is opened as Open Log opens it; whatever
+// happens to it, the adapter named beside it is still connected.
+void TestCommandLine::openingAtStart()
+{
+    QFETCH(QString, fileName);
+    QFETCH(QByteArray, content);
+    QFETCH(QString, adapter);
+    QFETCH(int, frames);
+    QFETCH(QString, message);
+
+    QTemporaryDir folder;
+    const QString path = folder.filePath(fileName);
+    if (!content.isNull()) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(content);
+    }
+
+    CVEXODoc document;
+    document.OnNewDocument();
+    RecordingDeviceLibrary library;
+    addAdapters(library, 3);
+    RecordingMessageReporter messages;
+    CMainFrame frame(document, library, &messages);
+    frame.show();
+
+    CommandLine commandLine;
+    commandLine.logFile = path;
+    commandLine.adapter = adapter;
+    carryOutCommandLine(frame, commandLine);
+
+    QCOMPARE(int(document.frameCount()), frames);
+    QCOMPARE(int(document.arrivalList().size()), frames);
+    QCOMPARE(frame.IsConnected(), !adapter.isEmpty());
+    if (message.isEmpty()) {
+        QVERIFY(messages.messages.empty());
+    } else {
+        QCOMPARE(messages.messages.size(), std::size_t{1});
+        QCOMPARE(QString::fromStdString(messages.messages[0].text), message);
     }
 }
 

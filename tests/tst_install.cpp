@@ -80,12 +80,13 @@ void TestInstall::menuEntry()
             keys[line.left(equals)] = line.mid(equals + 1);
     }
     QCOMPARE(keys[QStringLiteral("Name")], QStringLiteral("Vexo View"));
-    QCOMPARE(keys[QStringLiteral("Exec")].section(QLatin1Char(' '), 0, 0),
-             QStringLiteral("vexoview"));
     QCOMPARE(keys[QStringLiteral("Icon")], QStringLiteral("vexoview"));
     const QStringList categories = keys[QStringLiteral("Categories")].split(QLatin1Char(';'));
     QVERIFY(categories.contains(QStringLiteral("Development")));
     QVERIFY(categories.contains(QStringLiteral("Electronics")));
+    // A double-click on a binary log opens it in Vexo View.
+    QCOMPARE(keys[QStringLiteral("MimeType")], QStringLiteral("application/x-vexo-dcu;"));
+    QCOMPARE(keys[QStringLiteral("Exec")], QStringLiteral("vexoview %f"));
 
     const QString validator =
         QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));

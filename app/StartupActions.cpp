@@ -1,8 +1,10 @@
-#include "app/StartupConnection.h"
+#include "app/StartupActions.h"
 
+#include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "app/MessageReporter.h"
 #include "device/AdapterList.h"
+#include "logfile/LogFileCommands.h"
 
 #include <QString>
 
@@ -35,4 +37,13 @@ bool connectAdapterByName(CMainFrame &frame, const QString &name)
                              QStringLiteral("Cannot open \"%1\"").arg(entry).toStdString());
     }
     return false;
+}
+
+void carryOutCommandLine(CMainFrame &frame, const CommandLine &commandLine)
+{
+    // A log is opened only while disconnected, so it comes first.
+    if (!commandLine.logFile.isEmpty())
+        frame.logFiles().OpenLogFile(commandLine.logFile);
+    if (!commandLine.adapter.isEmpty())
+        connectAdapterByName(frame, commandLine.adapter);
 }
