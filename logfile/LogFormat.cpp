@@ -1,39 +1,78 @@
 #include "logfile/LogFormat.h"
 
 #include "capture/CanPacket.h"
+#include "logfile/AscLog.h"
 #include "logfile/BinaryLog.h"
+#include "logfile/CandumpLog.h"
 #include "logfile/TextLog.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace {
+
+bool equalsIgnoringCase(std::string_view text, std::string_view lowerCase)
+{
+    return std::equal(
+        text.begin(), text.end(), lowerCase.begin(), lowerCase.end(),
+        [](char c, char lower) { return (c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c) == lower; });
+}
+
+} // namespace
 
 LogFormat logFormatForPath(std::string_view path)
 {
     const std::size_t slash = path.find_last_of('/');
     const std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
     const std::size_t dot = name.find_last_of('.');
-    if (dot != std::string_view::npos && name.substr(dot + 1) == "dcu")
+    if (dot == std::string_view::npos)
+        return LogFormat::Text;
+    const std::string_view extension = name.substr(dot + 1);
+    if (extension == "dcu")
         return LogFormat::Binary;
+    if (equalsIgnoringCase(extension, "log"))
+        return LogFormat::Candump;
+    if (equalsIgnoringCase(extension, "asc"))
+        return LogFormat::Asc;
     return LogFormat::Text;
 }
 
-LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames)
+LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames,
+                  LogReport *report)
 {
+    LogReport ownReport;
+    LogReport &notes = report ? *report : ownReport;
+    notes = LogReport{};
     switch (format) {
     case LogFormat::Binary:
         return ReadBinaryLog(bytes, frames);
     case LogFormat::Text:
         return ReadTextLog(bytes, frames);
+    case LogFormat::Candump:
+        return ReadCandumpLog(bytes, frames, notes);
+    case LogFormat::Asc:
+        return ReadAscLog(bytes, frames, notes);
     }
     frames.clear();
     return LogStatus::CanNotOpen;
 }
 
-LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes)
+LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes,
+                   LogReport *report)
 {
+    LogReport ownReport;
+    LogReport &notes = report ? *report : ownReport;
+    notes = LogReport{};
     switch (format) {
     case LogFormat::Binary:
         WriteBinaryLog(frames, bytes);
         return LogStatus::Ok;
     case LogFormat::Text:
         return WriteTextLog(frames, bytes);
+    case LogFormat::Candump:
+        return WriteCandumpLog(frames, bytes, notes);
+    case LogFormat::Asc:
+        return WriteAscLog(frames, bytes, notes, std::time(nullptr));
     }
     bytes.clear();
     return LogStatus::CanNotOpen;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "logfile/LogReport.h"
 #include "logfile/LogStatus.h"
 
 #include <span>
@@ -13,18 +14,25 @@ class CAN_Packet;
 // extension. Opening and saving go through readLog and writeLog, so a new
 // format is one more entry here.
 enum class LogFormat {
-    Binary, // ".dcu": every field of every frame record, exactly
-    Text,   // any other extension: one line of comma-separated fields per frame
+    Binary,  // ".dcu": every field of every frame record, exactly
+    Text,    // any other extension: one line of comma-separated fields per frame
+    Candump, // ".log": the candump log of can-utils
+    Asc,     // ".asc": the Vector ASC log
 };
 
 // The extension is what follows the last dot of the file name; exactly "dcu"
-// (case-sensitive) is a binary log, anything else, "DCU" and none included, text.
+// (case-sensitive) is a binary log, "log" and "asc" in any case a candump and
+// an ASC log, anything else, "DCU" and none included, text.
 LogFormat logFormatForPath(std::string_view path);
 
 // Reads a whole log into frames (emptied first). On any status but Ok the
-// frames read so far are dropped.
-LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames);
+// frames read so far are dropped. The report, when given, is emptied first
+// and tells which lines were bad or skipped.
+LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames,
+                  LogReport *report = nullptr);
 
 // Writes frames in order as a whole log into bytes (emptied first). On any
-// status but Ok, bytes is left empty.
-LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes);
+// status but Ok, bytes is left empty and the report, when given, names the
+// frame that could not be written.
+LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes,
+                   LogReport *report = nullptr);

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "logfile/LogStatus.h"
+
+#include <ctime>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CAN_Packet;
+struct LogReport;
+
+// The Vector ASC log: a header ("date ...", "base hex|dec  timestamps
+// absolute|relative", "[no] internal events logged"), then one event per line,
+// a frame being
+//      1.234567 1  123x            Rx   d 8 11 22 33 44 55 66 77 88
+// time in seconds, channel, identifier (x: extended) in the file's base,
+// Rx or Tx, d (data) with DLC and data bytes or r (remote) with an optional DLC.
+
+// The times become the frames' time stamps (with relative time stamps, summed
+// from line to line); the date and the channel are not kept. Error frames,
+// CAN FD frames and other events, comments and statistics are skipped and
+// counted; header lines (date, base, internal events, version comment, trigger
+// blocks, start of measurement) are passed over. A line that starts like a
+// frame (time, channel, identifier, Rx or Tx) but is no readable frame, or a
+// time or base that cannot be read, is bad and refuses the file (FileOpenError).
+LogStatus ReadAscLog(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport &report);
+
+// Writes a header dated savedAt (local time), then every frame on channel 1
+// with its time stamp as the time. Refuses (PacketError, the frame named in
+// the report) a frame these logs cannot hold.
+LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                      std::time_t savedAt);

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "logfile/LogStatus.h"
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+// What reading or writing a log noticed beyond its status: the bad lines of a
+// refused file (the first few with their reasons, and how many in all), the
+// lines of an opened file that held no frame the capture keeps, and the frame
+// a writer could not write.
+struct LogReport {
+    struct BadLine {
+        std::size_t line = 0; // counted from 1
+        std::string reason;
+    };
+    static constexpr std::size_t ListedBadLines = 5;
+
+    std::vector<BadLine> badLines; // the first ListedBadLines
+    std::size_t badLineCount = 0;
+    std::size_t skippedErrorFrames = 0;
+    std::size_t skippedFdFrames = 0;
+    std::size_t skippedOtherLines = 0; // comments, statistics, events
+    std::string unwritableFrame;       // why a writer refused, naming the frame
+
+    void addBadLine(std::size_t line, std::string_view reason);
+    std::size_t skippedLines() const
+    {
+        return skippedErrorFrames + skippedFdFrames + skippedOtherLines;
+    }
+};
+
+// The message for a read or write that failed: the status's message, then
+// the bad lines or the frame that could not be written.
+std::string logFailureMessage(LogStatus status, const LogReport &report);
+
+// The note after a read that succeeded but skipped lines; empty when it
+// skipped none.
+std::string logSkippedMessage(const LogReport &report);
