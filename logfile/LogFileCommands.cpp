@@ -19,6 +19,8 @@ namespace {
 
 const QString BinaryFilter = QStringLiteral("dcu File (*.dcu)");
 const QString TextFilter = QStringLiteral("txt File (*.txt)");
+const QString CandumpFilter = QStringLiteral("candump log (*.log)");
+const QString AscFilter = QStringLiteral("ASC (*.asc)");
 
 QString runModal(QFileDialog &dialog)
 {
@@ -67,13 +69,20 @@ std::unique_ptr<QFileDialog> LogFileCommands::createDialog(QFileDialog::AcceptMo
     dialog->setWindowTitle(opening ? QStringLiteral("Open Log") : QStringLiteral("Save As"));
     dialog->setAcceptMode(mode);
     dialog->setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog->setNameFilters({BinaryFilter, TextFilter});
+    dialog->setNameFilters({BinaryFilter, TextFilter, CandumpFilter, AscFilter});
     dialog->setDefaultSuffix(QStringLiteral("dcu"));
     dialog->selectFile(QStringLiteral("List"));
     // A name typed without an extension takes the one of the chosen file type.
     QFileDialog *d = dialog.get();
     QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString &filter) {
-        d->setDefaultSuffix(filter == TextFilter ? QStringLiteral("txt") : QStringLiteral("dcu"));
+        QString suffix = QStringLiteral("dcu");
+        if (filter == TextFilter)
+            suffix = QStringLiteral("txt");
+        else if (filter == CandumpFilter)
+            suffix = QStringLiteral("log");
+        else if (filter == AscFilter)
+            suffix = QStringLiteral("asc");
+        d->setDefaultSuffix(suffix);
     });
     return dialog;
 }
@@ -98,21 +107,24 @@ bool LogFileCommands::OpenLogFile(const QString &path)
 {
     std::vector<CAN_Packet> frames;
     LogStatus status = LogStatus::CanNotOpen;
+    LogReport report;
     {
         WaitCursor wait;
         try {
             QByteArray bytes;
             if (readWholeFile(path, bytes))
-                status = readLog(logFormatForPath(path.toStdString()),
-                                 std::string_view(bytes.constData(), bytes.size()), frames);
+                status =
+                    readLog(logFormatForPath(path.toStdString()),
+                            std::string_view(bytes.constData(), bytes.size()), frames, &report);
         } catch (const std::bad_alloc &) {
             // A file larger than memory holds: the capture the user has stays.
             frames = {};
+            report = {};
             status = LogStatus::CanNotOpen;
         }
     }
     if (status != LogStatus::Ok) {
-        m_messages.showMessage(MessageIcon::Error, std::string(logStatusMessage(status)));
+        m_messages.showMessage(MessageIcon::Error, logFailureMessage(status, report));
         return false;
     }
 
@@ -123,18 +135,22 @@ bool LogFileCommands::OpenLogFile(const QString &path)
     m_document.BuildRows(&m_view);
     m_view.SetScrollMode(FrameListController::PageToOrigin);
     m_document.ReportCounters();
+    if (const std::string skipped = logSkippedMessage(report); !skipped.empty())
+        m_messages.showMessage(MessageIcon::Information, skipped);
     return true;
 }
 
 bool LogFileCommands::SaveLogFile(const QString &path)
 {
     LogStatus status = LogStatus::Ok;
+    LogReport report;
     bool saved = false;
     QString failure;
     {
         WaitCursor wait;
         std::string bytes;
-        status = writeLog(logFormatForPath(path.toStdString()), m_document.arrivalList(), bytes);
+        status = writeLog(logFormatForPath(path.toStdString()), m_document.arrivalList(), bytes,
+                          &report);
         if (status == LogStatus::Ok) {
             QSaveFile file(path);
             const auto size = static_cast<qint64>(bytes.size());
@@ -145,7 +161,7 @@ bool LogFileCommands::SaveLogFile(const QString &path)
         }
     }
     if (status != LogStatus::Ok) {
-        m_messages.showMessage(MessageIcon::Error, std::string(logStatusMessage(status)));
+        m_messages.showMessage(MessageIcon::Error, logFailureMessage(status, report));
         return false;
     }
     if (!saved) {

@@ -26,7 +26,8 @@ public:
     void OnSaveLogAs();
 
     // Opens the log at path as the capture, in the format its extension names,
-    // and shows its last page. On failure the user is told and nothing changes.
+    // and shows its last page. On failure the user is told (with the first bad
+    // lines) and nothing changes; lines skipped on the way are told after.
     bool OpenLogFile(const QString &path);
     // Saves every stored frame to path. The file is replaced only once the
     // whole log has been written; on failure the user is told.

@@ -114,6 +114,7 @@ private Q_SLOTS:
     void failedOpenKeepsCapture_data();
     void failedOpenKeepsCapture();
     void truncatedBinaryLogKeepsCapture();
+    void skippedLinesAreTold();
     void packetErrorKeepsPreviousFile();
     void uncreatableFileIsReported();
     void dialogs();
@@ -123,23 +124,32 @@ private Q_SLOTS:
 void TestLogFileCommands::formatByExtension_data()
 {
     QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("binary");
+    QTest::addColumn<QByteArray>("start"); // of the file written
 
-    QTest::newRow("dcu") << "List.dcu" << true;
-    QTest::newRow("DCU in capitals") << "List.DCU" << false;
-    QTest::newRow("Dcu mixed") << "List.Dcu" << false;
-    QTest::newRow("txt") << "List.txt" << false;
-    QTest::newRow("no extension") << "List" << false;
-    QTest::newRow("dcu before the last dot") << "List.dcu.txt" << false;
-    QTest::newRow("dcu after the last dot") << "List.txt.dcu" << true;
-    QTest::newRow("dcu only in the folder name") << "folder.dcu/List" << false;
-    QTest::newRow("hidden file named .dcu") << ".dcu" << true;
+    const QByteArray binary("\xCC\x03\x00\x00\x00");
+    const QByteArray text("0,20,0x0100,1,00,");
+    const QByteArray candump("(0000000000.000000) can0 100#00 T\n");
+    const QByteArray asc("date ");
+    QTest::newRow("dcu") << "List.dcu" << binary;
+    QTest::newRow("DCU in capitals") << "List.DCU" << text;
+    QTest::newRow("Dcu mixed") << "List.Dcu" << text;
+    QTest::newRow("txt") << "List.txt" << text;
+    QTest::newRow("no extension") << "List" << text;
+    QTest::newRow("dcu before the last dot") << "List.dcu.txt" << text;
+    QTest::newRow("dcu after the last dot") << "List.txt.dcu" << binary;
+    QTest::newRow("dcu only in the folder name") << "folder.dcu/List" << text;
+    QTest::newRow("hidden file named .dcu") << ".dcu" << binary;
+    QTest::newRow("log") << "List.log" << candump;
+    QTest::newRow("LOG in capitals") << "List.LOG" << candump;
+    QTest::newRow("asc") << "List.asc" << asc;
+    QTest::newRow("Asc mixed") << "List.Asc" << asc;
+    QTest::newRow("log before the last dot") << "List.log.txt" << text;
 }
 
 void TestLogFileCommands::formatByExtension()
 {
     QFETCH(QString, name);
-    QFETCH(bool, binary);
+    QFETCH(QByteArray, start);
 
     Harness h;
     QVERIFY(QDir(h.dir.path()).mkpath(QStringLiteral("folder.dcu")));
@@ -148,8 +158,7 @@ void TestLogFileCommands::formatByExtension()
 
     QVERIFY(h.commands.SaveLogFile(h.path(name)));
     const QByteArray bytes = h.readFile(name);
-    QCOMPARE(bytes.startsWith('\xCC'), binary);
-    QCOMPARE(bytes.startsWith("0,20,0x0100,1,00,"), !binary);
+    QCOMPARE(bytes.left(start.size()), start);
 
     h.doc.Clear();
     QVERIFY(h.commands.OpenLogFile(h.path(name)));
@@ -263,6 +272,26 @@ void TestLogFileCommands::failedOpenKeepsCapture_data()
     QTest::newRow("frame bit clear") << "bad.txt" << QByteArray("0,3,0x1,1,AA,1,AA,t\r\n") << bad;
     QTest::newRow("binary log named txt")
         << "bad.txt" << QByteArray("\xCC\x00\x00\x00\x00", 5) << bad;
+    QTest::newRow("bad candump lines")
+        << "bad.log"
+        << QByteArray("(1.000000) can0 123#11\n(2.000000) can0 1234#11\n\n"
+                      "(3.000000) can0 123#1\n")
+        << bad
+            + "\n\nLine 2: the identifier is not 3 or 8 hexadecimal digits."
+              "\nLine 4: the data is not pairs of hexadecimal digits.";
+    QTest::newRow("more bad ASC lines than are listed")
+        << "bad.asc" << QByteArray("1 1 1 Rx\n").repeated(7)
+        << bad
+            + "\n\nLine 1: the frame is neither d (data) nor r (remote)."
+              "\nLine 2: the frame is neither d (data) nor r (remote)."
+              "\nLine 3: the frame is neither d (data) nor r (remote)."
+              "\nLine 4: the frame is neither d (data) nor r (remote)."
+              "\nLine 5: the frame is neither d (data) nor r (remote)."
+            + "\nand 2 more bad lines.";
+    QTest::newRow("text log named log") << "bad.log" << QByteArray("0,4,0x1,1,AA,1,AA,t\r\n")
+                                        << bad
+            + "\n\nLine 1: no time stamp (seconds.microseconds) "
+              "in parentheses at its start.";
 }
 
 void TestLogFileCommands::failedOpenKeepsCapture()
@@ -305,6 +334,26 @@ void TestLogFileCommands::truncatedBinaryLogKeepsCapture()
     QCOMPARE(h.messageTexts(), QStringList(int(log.size()), QStringLiteral("Can not open file")));
 }
 
+void TestLogFileCommands::skippedLinesAreTold()
+{
+    Harness h;
+    const QString path =
+        h.writeFile(QStringLiteral("trace.asc"),
+                    "base hex  timestamps absolute\n"
+                    "   0.5 1  ErrorFrame\n"
+                    "   1.0 1  123  Rx d 1 11\n"
+                    "   1.5 CANFD   1 Rx        123  1 0 8  8 11 22 33 44 55 66 77 88\n"
+                    "   1.5 CANFD   1 Rx        123  1 0 8  8 11 22 33 44 55 66 77 88\n"
+                    "// remark\n");
+    QVERIFY(h.commands.OpenLogFile(path));
+    QCOMPARE(h.doc.frameCount(), 1U);
+    QCOMPARE(h.messageTexts(),
+             QStringList{QStringLiteral("Skipped what the capture cannot hold: 1 error frame, "
+                                        "2 CAN FD frames and 1 other line (comments, "
+                                        "statistics, events).")});
+    QCOMPARE(h.messages.messages[0].icon, MessageIcon::Information);
+}
+
 void TestLogFileCommands::packetErrorKeepsPreviousFile()
 {
     Harness h;
@@ -318,9 +367,18 @@ void TestLogFileCommands::packetErrorKeepsPreviousFile()
     QCOMPARE(h.readFile(QStringLiteral("List.txt")), QByteArray("previous log\0\r\n"));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("List.txt")});
 
+    // The logs of other tools name the frame they cannot hold.
+    h.messages.messages.clear();
+    QVERIFY(!h.commands.SaveLogFile(h.path(QStringLiteral("List.log"))));
+    QCOMPARE(h.messageTexts(),
+             QStringList{QStringLiteral("Packet Error\n\nFrame 3 cannot be written to a candump "
+                                        "log: its type 27 names no data or remote frame.")});
+    QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("List.txt")});
+    h.messages.messages.clear();
+
     // The same capture saves as a binary log.
     QVERIFY(h.commands.SaveLogFile(h.path(QStringLiteral("List.dcu"))));
-    QCOMPARE(h.messages.messages.size(), std::size_t{1});
+    QVERIFY(h.messages.messages.empty());
 }
 
 void TestLogFileCommands::uncreatableFileIsReported()
@@ -345,7 +403,8 @@ void TestLogFileCommands::dialogs()
         QCOMPARE(dialog->acceptMode(), mode);
         QCOMPARE(
             dialog->nameFilters(),
-            (QStringList{QStringLiteral("dcu File (*.dcu)"), QStringLiteral("txt File (*.txt)")}));
+            (QStringList{QStringLiteral("dcu File (*.dcu)"), QStringLiteral("txt File (*.txt)"),
+                         QStringLiteral("candump log (*.log)"), QStringLiteral("ASC (*.asc)")}));
         QCOMPARE(dialog->defaultSuffix(), QStringLiteral("dcu"));
         QCOMPARE(dialog->fileMode(),
                  mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
@@ -356,9 +415,13 @@ void TestLogFileCommands::dialogs()
         QCOMPARE(name->text(), QStringLiteral("List"));
 
         // A name typed without an extension takes the chosen file type's.
-        dialog->selectNameFilter(QStringLiteral("txt File (*.txt)"));
-        emit dialog->filterSelected(QStringLiteral("txt File (*.txt)"));
-        QCOMPARE(dialog->defaultSuffix(), QStringLiteral("txt"));
+        for (const auto &[filter, suffix] :
+             {std::pair{"txt File (*.txt)", "txt"}, std::pair{"candump log (*.log)", "log"},
+              std::pair{"ASC (*.asc)", "asc"}, std::pair{"dcu File (*.dcu)", "dcu"}}) {
+            dialog->selectNameFilter(QLatin1String(filter));
+            emit dialog->filterSelected(QLatin1String(filter));
+            QCOMPARE(dialog->defaultSuffix(), QLatin1String(suffix));
+        }
     }
 }
 
