@@ -95,3 +95,13 @@ VEXO_BENCHMARK(load_text_50000)
 {
     load("load_text_50000", "txt");
 }
+
+VEXO_BENCHMARK(save_candump_50000)
+{
+    save("save_candump_50000", "log");
+}
+
+VEXO_BENCHMARK(load_candump_50000)
+{
+    load("load_candump_50000", "log");
+}
