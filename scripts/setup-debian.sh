@@ -15,6 +15,7 @@ packages=(
   fonts-liberation
   libsocketcan2
   desktop-file-utils
+  can-utils
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)
