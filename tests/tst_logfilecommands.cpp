@@ -288,10 +288,6 @@ void TestLogFileCommands::failedOpenKeepsCapture_data()
               "\nLine 4: the frame is neither d (data) nor r (remote)."
               "\nLine 5: the frame is neither d (data) nor r (remote)."
             + "\nand 2 more bad lines.";
-    QTest::newRow("text log named log") << "bad.log" << QByteArray("0,4,0x1,1,AA,1,AA,t\r\n")
-                                        << bad
-            + "\n\nLine 1: no time stamp (seconds.microseconds) "
-              "in parentheses at its start.";
 }
 
 void TestLogFileCommands::failedOpenKeepsCapture()
