@@ -258,4 +258,4 @@ void TestFrameInspection::dataValuesKeepTheirLastTwoCharacters()
 }
 
 QTEST_GUILESS_MAIN(TestFrameInspection)
-#include "tst_frameinspection.moc"
+#include "tst_framefields.moc"
