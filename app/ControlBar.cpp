@@ -228,6 +228,7 @@ void CBarDlg::OnClear()
     m_document->UpdatePageCount();
     m_view->closeFrameView();
     m_view->EnableNavigation(Navigation::None);
+    emit cleared();
 }
 
 void CBarDlg::OnDisplayMode()

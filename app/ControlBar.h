@@ -58,6 +58,10 @@ public:
     QString txText() const;
     QString rxText() const;
 
+signals:
+    // The capture was cleared by the user.
+    void cleared();
+
 private:
     void placeBesideView(QWidget *dialog) const;
 

@@ -14,6 +14,8 @@
 #include "display/FrameRowWidget.h"
 #include "inspect/PacketDialogFactory.h"
 #include "logfile/LogFileCommands.h"
+#include "statistics/BusStatistics.h"
+#include "statistics/StatisticsDialog.h"
 #include "transmit/ExerciserDialog.h"
 
 #include <QCloseEvent>
@@ -23,12 +25,24 @@
 #include <QMouseEvent>
 #include <QProgressBar>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+
+#include <algorithm>
+#include <chrono>
 
 namespace {
 
 constexpr QSize CreationIconSize(15, 15);
 constexpr QSize LinkIconSize(17, 15);
+constexpr int StatisticsRefreshMs = 200;
+
+std::int64_t wallClockUs()
+{
+    return std::chrono::duration_cast<std::chrono::microseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
 
 } // namespace
 
@@ -42,6 +56,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     }
     m_gate = std::make_unique<MessageGate>(*messages);
     m_messages = m_gate.get();
+    m_statistics = std::make_unique<BusStatistics>();
 
     setWindowTitle(QStringLiteral("Vexo View"));
     setWindowIcon(loadProgramIcon(IconId::MainFrame));
@@ -66,6 +81,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     setCentralWidget(m_view);
     m_document.setMainFrame(this);
     m_logFiles = std::make_unique<LogFileCommands>(m_document, *m_view, *m_messages, this);
+    m_logFiles->setStatistics(m_statistics.get());
 
     createMenus();
     createStatusBar();
@@ -78,12 +94,17 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     dock->addWidget(m_bar);
     addToolBar(Qt::TopToolBarArea, dock);
     m_view->setPageButtons(m_bar);
+    connect(m_bar, &CBarDlg::cleared, this, [this] {
+        m_statistics->clear();
+        RefreshStatistics();
+    });
 
     m_receiver = std::make_unique<CRxWnd>();
     m_receiver->setView(m_view);
     m_receiver->setDocument(&m_document);
     m_receiver->setConnectionState(this);
     m_receiver->setMessageReporter(m_messages);
+    m_receiver->setStatistics(m_statistics.get());
     m_library.DevSetNotifyWindow(m_receiver.get());
 
     m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(0), CreationIconSize));
@@ -92,6 +113,11 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_poller = std::make_unique<LinkStatusPoller>(m_linkStatus, this,
                                                   [this](std::uint8_t v) { OnLinkStatus(v); });
     m_poller->start();
+
+    m_statisticsTimer = new QTimer(this);
+    m_statisticsTimer->setInterval(StatisticsRefreshMs);
+    connect(m_statisticsTimer, &QTimer::timeout, this, &CMainFrame::RefreshStatistics);
+    m_statisticsTimer->start();
 
     m_library.registerDeviceNotification(m_library.DevGetInterfaceClass(), this);
 }
@@ -130,6 +156,9 @@ void CMainFrame::createMenus()
     m_sortAction->setStatusTip(QStringLiteral("Sorting by ..."));
     connect(m_sortAction, &QAction::triggered, m_view, &CVEXOView::OnSort);
     connect(m_filterAction, &QAction::triggered, m_view, &CVEXOView::OnFilter);
+    m_functionMenu->addSeparator();
+    m_statisticsAction = m_functionMenu->addAction(QStringLiteral("Statistics"));
+    connect(m_statisticsAction, &QAction::triggered, this, &CMainFrame::OnStatistics);
     connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
         m_exerciserAction->setEnabled(IsConnected());
         // Filter and sort replace the display list; no frames may arrive meanwhile.
@@ -152,6 +181,12 @@ void CMainFrame::createStatusBar()
         m_panes[pane]->setFrameShadow(QFrame::Sunken);
     }
     m_panes[LinkPane]->setAlignment(Qt::AlignCenter);
+    m_busLoadPane = new QLabel(QStringLiteral("-"), this);
+    m_busLoadPane->setMinimumWidth(60);
+    m_busLoadPane->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_busLoadPane->setFrameShape(QFrame::StyledPanel);
+    m_busLoadPane->setFrameShadow(QFrame::Sunken);
+    m_busLoadPane->setToolTip(QStringLiteral("Bus load in the last second"));
 
     m_progress = new QProgressBar(m_panes[ProgressPane]);
     m_progress->setRange(0, ProgressRange);
@@ -165,6 +200,7 @@ void CMainFrame::createStatusBar()
     statusBar()->addWidget(m_panes[ConnectionPane]);
     statusBar()->addWidget(m_panes[AdapterPane], 1);
     statusBar()->addWidget(m_panes[BitRatePane]);
+    statusBar()->addWidget(m_busLoadPane);
     statusBar()->addWidget(m_panes[ProgressPane]);
     statusBar()->addWidget(m_panes[LinkPane]);
     statusBar()->installEventFilter(this);
@@ -225,6 +261,7 @@ void CMainFrame::UpdateLinkControls()
         SetPaneText(ConnectionPane, QStringLiteral("Disconnected"));
         SetPaneText(AdapterPane, QStringLiteral("-"));
         SetPaneText(BitRatePane, QStringLiteral("-"));
+        m_busLoadPane->setText(QStringLiteral("-"));
     }
 }
 
@@ -270,6 +307,10 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
     m_document.ResetErrorStatus();
     // Whatever an earlier link left unhandled is not part of this one.
     m_receiver->discardPending();
+    m_statistics->setBitrate(
+        rateStatus == DevSuccess ? static_cast<std::uint32_t>(std::max(0, kbps)) * 1000U : 0U);
+    m_statistics->restartTiming();
+    RefreshStatistics();
     m_library.DevStart(1);
     return true;
 }
@@ -374,6 +415,43 @@ void CMainFrame::OnExerciser()
     m_exerciser->show();
 }
 
+StatisticsDialog *CMainFrame::statisticsDialog() const
+{
+    return m_statisticsDialog;
+}
+
+void CMainFrame::OnStatistics()
+{
+    // One window for the program's lifetime, owned by the main window.
+    if (!m_statisticsDialog) {
+        m_statisticsDialog = new StatisticsDialog(*m_statistics, this);
+        m_statisticsDialog->setCaptureFullCheck(
+            [this] { return m_document.frameCount() >= CVEXODoc::CaptureLimit; });
+    }
+    m_statisticsDialog->refresh();
+    m_statisticsDialog->show();
+    m_statisticsDialog->raise();
+    m_statisticsDialog->activateWindow();
+}
+
+QString CMainFrame::busLoadText() const
+{
+    return m_busLoadPane->text();
+}
+
+void CMainFrame::RefreshStatistics()
+{
+    // While disconnected the figures stand still as they were last seen.
+    if (IsConnected()) {
+        m_statistics->advanceClock(wallClockUs());
+        const auto load = m_statistics->loadPercent();
+        m_busLoadPane->setText(load ? QStringLiteral("%1%").arg(*load, 0, 'f', 1)
+                                    : QStringLiteral("?"));
+    }
+    if (m_statisticsDialog && m_statisticsDialog->isVisible())
+        m_statisticsDialog->refresh();
+}
+
 void CMainFrame::OnAbout()
 {
     CAboutDlg about(this);
@@ -394,6 +472,9 @@ void CMainFrame::closeEvent(QCloseEvent *event)
         m_exerciser->StopPeriodicRows();
     Disconnect();
     m_poller->stop();
+    m_statisticsTimer->stop();
+    if (m_statisticsDialog)
+        m_statisticsDialog->close();
     if (m_closeAction)
         m_closeAction();
 }

@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+class BusStatistics;
 class CBarDlg;
 class CErrorViewDlg;
 class CExerciserDlg;
@@ -28,7 +29,9 @@ class PacketDialogFactory;
 class QLabel;
 class QMenu;
 class QProgressBar;
+class QTimer;
 class SquareRowFactory;
+class StatisticsDialog;
 
 // The program's single top-level window: the control bar at the top, the
 // frame list in the middle, the status bar with the capture's fill level and
@@ -92,6 +95,14 @@ public:
     CErrorViewDlg *errorDialog() const;
     // The link status value the icon in the status bar shows.
     std::uint8_t shownLinkValue() const { return m_shownLinkValue; }
+    // Who talks on the bus and how full it is: the Function menu's
+    // "Statistics" window and the bus load beside the bit rate.
+    BusStatistics &statistics() { return *m_statistics; }
+    StatisticsDialog *statisticsDialog() const;
+    QString busLoadText() const;
+    // Takes the latest figures into the bus load pane and an open
+    // Statistics window; a timer does it a few times a second.
+    void RefreshStatistics();
 
 protected:
     void closeEvent(QCloseEvent *event) override;
@@ -105,6 +116,7 @@ private:
     void OnDeviceRemoval(const std::string &devicePath);
     void OpenErrorStatusDialog();
     void OnExerciser();
+    void OnStatistics();
     void OnAbout();
 
     CVEXODoc &m_document;
@@ -114,8 +126,10 @@ private:
     MessageReporter *m_messages = nullptr;
     bool m_closed = false;
     std::function<void()> m_closeAction;
+    std::unique_ptr<BusStatistics> m_statistics;
 
     QLabel *m_panes[PaneCount] = {};
+    QLabel *m_busLoadPane = nullptr;
     CBarDlg *m_bar = nullptr;
     CVEXOView *m_view = nullptr;
     std::unique_ptr<SquareRowFactory> m_rows;
@@ -126,6 +140,8 @@ private:
     std::string m_instanceId;
     QPointer<CErrorViewDlg> m_errorDialog;
     QPointer<CExerciserDlg> m_exerciser;
+    QPointer<StatisticsDialog> m_statisticsDialog;
+    QTimer *m_statisticsTimer = nullptr;
     std::atomic<std::uint8_t> m_linkStatus{0};
     std::uint8_t m_shownLinkValue = 0;
     std::unique_ptr<LinkStatusPoller> m_poller;
@@ -135,4 +151,5 @@ private:
     QAction *m_exerciserAction = nullptr;
     QAction *m_sortAction = nullptr;
     QAction *m_filterAction = nullptr;
+    QAction *m_statisticsAction = nullptr;
 };

@@ -4,6 +4,7 @@
 #include "capture/FrameStore.h"
 #include "capture/ReceiverInterfaces.h"
 #include "capture/WindowMessages.h"
+#include "statistics/BusStatistics.h"
 
 #include <QCoreApplication>
 #include <QEvent>
@@ -104,6 +105,8 @@ void CRxWnd::passToView(const CAN_Frame &frame, int hint)
 {
     if (!m_view)
         return;
+    if (m_statistics)
+        m_statistics->addFrame(frame);
     switch (m_view->OnNewFrame(frame, hint)) {
     case NewFrameResult::Handled:
         m_limitMessageShown = false;

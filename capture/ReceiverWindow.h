@@ -6,6 +6,7 @@
 
 #include <QObject>
 
+class BusStatistics;
 class CVEXODoc;
 class ConnectionState;
 class FrameSink;
@@ -27,6 +28,8 @@ public:
     void setDocument(CVEXODoc *document) { m_document = document; }
     void setConnectionState(const ConnectionState *state) { m_connection = state; }
     void setMessageReporter(MessageReporter *messages) { m_messages = messages; }
+    // Sees every frame handed to the view, also those the full capture refuses.
+    void setStatistics(BusStatistics *statistics) { m_statistics = statistics; }
 
     void postFrame(int message, const CAN_Frame &frame, int hint) override;
     void postErrorStatus(const CAN_ErrorStatus &status) override;
@@ -60,6 +63,7 @@ private:
     CVEXODoc *m_document = nullptr;
     const ConnectionState *m_connection = nullptr;
     MessageReporter *m_messages = nullptr;
+    BusStatistics *m_statistics = nullptr;
 
     NotificationQueue m_queue;
 };

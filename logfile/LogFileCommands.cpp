@@ -5,6 +5,7 @@
 #include "capture/FrameStore.h"
 #include "display/FrameListView.h"
 #include "logfile/LogFormat.h"
+#include "statistics/BusStatistics.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -132,6 +133,8 @@ bool LogFileCommands::OpenLogFile(const QString &path)
     m_view.closeFrameView();
     m_view.SetScrollMode(FrameListController::ShortToOrigin);
     m_document.ReplaceCapture(std::move(frames));
+    if (m_statistics)
+        m_statistics->replaceWith(m_document.arrivalList());
     m_document.BuildRows(&m_view);
     m_view.SetScrollMode(FrameListController::PageToOrigin);
     m_document.ReportCounters();

@@ -6,6 +6,7 @@
 #include <functional>
 #include <memory>
 
+class BusStatistics;
 class CVEXODoc;
 class CVEXOView;
 class MessageReporter;
@@ -39,6 +40,8 @@ public:
     static std::unique_ptr<QFileDialog> createDialog(QFileDialog::AcceptMode mode,
                                                      QWidget *parent = nullptr);
     void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
+    // Starts afresh with every log that is opened.
+    void setStatistics(BusStatistics *statistics) { m_statistics = statistics; }
 
 private:
     CVEXODoc &m_document;
@@ -46,4 +49,5 @@ private:
     MessageReporter &m_messages;
     QWidget *m_dialogParent = nullptr;
     DialogRunner m_runDialog;
+    BusStatistics *m_statistics = nullptr;
 };

@@ -363,7 +363,7 @@ void TestMainFrame::menuAvailability()
         if (!item->isSeparator())
             items << item->text();
     }
-    QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter"}));
+    QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter", "Statistics"}));
 }
 
 void TestMainFrame::filterAndSortWhileDisconnected()

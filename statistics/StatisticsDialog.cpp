@@ -1,0 +1,145 @@
+#include "statistics/StatisticsDialog.h"
+
+#include "capture/FrameStore.h"
+#include "statistics/BusLoadPlot.h"
+#include "statistics/BusStatistics.h"
+#include "statistics/StatisticsTableModel.h"
+
+#include <QHeaderView>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QSortFilterProxyModel>
+#include <QSplitter>
+#include <QStyledItemDelegate>
+#include <QTableView>
+#include <QVBoxLayout>
+
+namespace {
+
+constexpr std::int64_t PlotStepUs = 100'000;
+
+// Cells of one line of plain text, drawn directly: the general delegate lays
+// every text out for wrapping and eliding, which costs most of a refresh.
+class PlainCellDelegate : public QStyledItemDelegate {
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem item = option;
+        initStyleOption(&item, index);
+        const QString &text = item.text;
+        const bool selected = (item.state & QStyle::State_Selected) != 0;
+        if (selected)
+            painter->fillRect(item.rect, item.palette.brush(QPalette::Highlight));
+        else if (item.features & QStyleOptionViewItem::Alternate)
+            painter->fillRect(item.rect, item.palette.brush(QPalette::AlternateBase));
+        const QRect area = item.rect.adjusted(4, 0, -4, 0);
+        painter->save();
+        painter->setPen(item.palette.color(selected ? QPalette::HighlightedText : QPalette::Text));
+        const QString shown = item.fontMetrics.horizontalAdvance(text) > area.width()
+            ? item.fontMetrics.elidedText(text, Qt::ElideRight, area.width())
+            : text;
+        painter->drawText(area, static_cast<int>(item.displayAlignment), shown);
+        painter->restore();
+    }
+};
+
+QString percentText(std::optional<double> percent)
+{
+    return percent ? QStringLiteral("%1%").arg(*percent, 0, 'f', 1) : QStringLiteral("?");
+}
+
+} // namespace
+
+StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *parent)
+    : QDialog(parent), m_statistics(statistics)
+{
+    setWindowTitle(QStringLiteral("Statistics"));
+    setSizeGripEnabled(true);
+    resize(980, 640);
+
+    m_summary = new QLabel(this);
+    m_note = new QLabel(this);
+    m_note->setWordWrap(true);
+    m_note->setVisible(false);
+
+    m_model = new StatisticsTableModel(this);
+    m_sorted = new QSortFilterProxyModel(this);
+    m_sorted->setSourceModel(m_model);
+    m_sorted->setSortRole(Qt::UserRole);
+    m_table = new QTableView(this);
+    m_table->setModel(m_sorted);
+    m_table->setSortingEnabled(true);
+    m_table->sortByColumn(StatisticsTableModel::IdColumn, Qt::AscendingOrder);
+    m_table->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_table->setAlternatingRowColors(true);
+    m_table->setWordWrap(false);
+    m_table->setItemDelegate(new PlainCellDelegate(m_table));
+    m_table->verticalHeader()->setVisible(false);
+    m_table->verticalHeader()->setDefaultSectionSize(m_table->fontMetrics().height() + 6);
+    m_table->horizontalHeader()->setStretchLastSection(true);
+    m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
+    const int digit = m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
+    static const int widths[StatisticsTableModel::ColumnCount] = {11, 10, 9,  9,  9,  5, 24,
+                                                                  10, 10, 10, 10, 10, 11};
+    for (int column = 0; column < StatisticsTableModel::ColumnCount; ++column)
+        m_table->setColumnWidth(column, widths[column] * digit + 12);
+
+    m_plot = new BusLoadPlot(this);
+    auto *split = new QSplitter(Qt::Vertical, this);
+    split->addWidget(m_table);
+    split->addWidget(m_plot);
+    split->setStretchFactor(0, 3);
+    split->setStretchFactor(1, 1);
+    split->setChildrenCollapsible(false);
+
+    auto *layout = new QVBoxLayout(this);
+    layout->addWidget(m_summary);
+    layout->addWidget(m_note);
+    layout->addWidget(split, 1);
+    refresh();
+}
+
+void StatisticsDialog::refresh()
+{
+    m_model->refresh(m_statistics);
+    m_plot->setSamples(m_statistics.loadHistory(BusLoadPlot::SpanUs, PlotStepUs));
+    m_summary->setText(summaryText());
+    const QString note = noteText();
+    m_note->setText(note);
+    m_note->setVisible(!note.isEmpty());
+}
+
+QString StatisticsDialog::summaryText() const
+{
+    const QLocale locale = QLocale::c();
+    QString text = QStringLiteral("Frames: %1    Identifiers: %2")
+                       .arg(locale.toString(qulonglong{m_statistics.frameCount()}))
+                       .arg(m_statistics.rows().size());
+    if (m_statistics.bitrate() == 0)
+        return text + QStringLiteral("    Bus load: ? (bit rate unknown)");
+    text += QStringLiteral("    Bus load: %1 in the last second")
+                .arg(percentText(m_statistics.loadPercent()));
+    if (const auto mean = m_statistics.meanLoadPercent())
+        text += QStringLiteral(", %1 on average over %2 s")
+                    .arg(percentText(mean))
+                    .arg(static_cast<double>(m_statistics.measuredTime()) / 1e6, 0, 'f', 1);
+    return text + QStringLiteral("    at %1 kbit/s").arg(m_statistics.bitrate() / 1000.0);
+}
+
+QString StatisticsDialog::noteText() const
+{
+    QStringList notes;
+    if (m_captureFull && m_captureFull())
+        notes << QStringLiteral("The capture is full at %1 frames; the statistics go on counting.")
+                     .arg(QLocale::c().toString(CVEXODoc::CaptureLimit));
+    if (m_statistics.unlistedFrameCount() > 0)
+        notes << QStringLiteral("%1 frames of identifiers beyond the first %2 are counted in the "
+                                "totals and the bus load only.")
+                     .arg(QLocale::c().toString(qulonglong{m_statistics.unlistedFrameCount()}))
+                     .arg(QLocale::c().toString(qulonglong{BusStatistics::MaxRows}));
+    return notes.join(QLatin1Char('\n'));
+}

@@ -1,0 +1,46 @@
+#pragma once
+
+#include <QDialog>
+
+#include <functional>
+
+class BusLoadPlot;
+class BusStatistics;
+class QLabel;
+class QSortFilterProxyModel;
+class QTableView;
+class StatisticsTableModel;
+
+// The "Statistics" window: who talks on the bus, how often and how full the
+// bus is. It shows the figures of its latest refresh; whoever owns the
+// statistics refreshes it a few times a second while it is visible.
+class StatisticsDialog : public QDialog {
+    Q_OBJECT
+
+public:
+    StatisticsDialog(const BusStatistics &statistics, QWidget *parent = nullptr);
+
+    // Tells whether the capture has stopped storing frames at its limit.
+    void setCaptureFullCheck(std::function<bool()> captureFull)
+    {
+        m_captureFull = std::move(captureFull);
+    }
+
+    void refresh();
+
+    QTableView *table() const { return m_table; }
+    StatisticsTableModel *model() const { return m_model; }
+    BusLoadPlot *plot() const { return m_plot; }
+    QString summaryText() const;
+    QString noteText() const;
+
+private:
+    const BusStatistics &m_statistics;
+    std::function<bool()> m_captureFull;
+    QLabel *m_summary = nullptr;
+    QLabel *m_note = nullptr;
+    StatisticsTableModel *m_model = nullptr;
+    QSortFilterProxyModel *m_sorted = nullptr;
+    QTableView *m_table = nullptr;
+    BusLoadPlot *m_plot = nullptr;
+};

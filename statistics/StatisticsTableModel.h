@@ -1,0 +1,52 @@
+#pragma once
+
+#include "statistics/BusStatistics.h"
+
+#include <QAbstractTableModel>
+
+#include <vector>
+
+// The rows of the bus statistics as a table, one row per identifier and kind,
+// in order of first appearance. It shows the figures of its latest refresh;
+// Qt::UserRole gives each cell's value for sorting.
+class StatisticsTableModel : public QAbstractTableModel {
+    Q_OBJECT
+
+public:
+    enum Column {
+        KindColumn,
+        IdColumn,
+        CountColumn,
+        RxColumn,
+        TxColumn,
+        DlcColumn,
+        DataColumn,
+        CycleColumn,
+        MeanColumn,
+        MinColumn,
+        MaxColumn,
+        JitterColumn,
+        ShareColumn,
+        ColumnCount
+    };
+
+    explicit StatisticsTableModel(QObject *parent = nullptr);
+
+    // Takes the current figures: known rows change in place, new ones are
+    // appended, and rows that started afresh replace the old ones.
+    void refresh(const BusStatistics &statistics);
+
+    int rowCount(const QModelIndex &parent = {}) const override;
+    int columnCount(const QModelIndex &parent = {}) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    QString text(std::size_t row, int column) const;
+    QVariant sortValue(std::size_t row, int column) const;
+
+    std::vector<BusStatistics::Row> m_rows;
+    std::vector<double> m_shares; // percent; negative when unknown
+    std::uint64_t m_generation = 0;
+};
