@@ -77,11 +77,16 @@ void BusLoadPlot::paintEvent(QPaintEvent *)
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
     painter.setClipRect(area.adjusted(0, -1, 1, 1));
-    painter.setPen(QPen(QColor(0, 90, 200), 2));
     QPainterPath line;
     line.moveTo(pointFor(m_samples.front(), area));
     for (const BusStatistics::LoadSample &sample : m_samples)
         line.lineTo(pointFor(sample, area));
+    QPainterPath fill = line;
+    fill.lineTo(pointFor(m_samples.back(), area).x(), area.bottom());
+    fill.lineTo(pointFor(m_samples.front(), area).x(), area.bottom());
+    fill.closeSubpath();
+    painter.fillPath(fill, QColor(0, 90, 200, 40));
+    painter.setPen(QPen(QColor(0, 90, 200), 2));
     painter.drawPath(line);
     painter.restore();
 }

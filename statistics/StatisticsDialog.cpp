@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
+#include <QScrollBar>
 #include <QSortFilterProxyModel>
 #include <QSplitter>
 #include <QStyledItemDelegate>
@@ -47,6 +48,12 @@ public:
     }
 };
 
+// Counts with thousands separators, as in "50,000".
+QString count(std::uint64_t n)
+{
+    return QLocale(QLocale::English).toString(qulonglong{n});
+}
+
 QString percentText(std::optional<double> percent)
 {
     return percent ? QStringLiteral("%1%").arg(*percent, 0, 'f', 1) : QStringLiteral("?");
@@ -59,7 +66,6 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
 {
     setWindowTitle(QStringLiteral("Statistics"));
     setSizeGripEnabled(true);
-    resize(980, 640);
 
     m_summary = new QLabel(this);
     m_note = new QLabel(this);
@@ -85,8 +91,11 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
     const int digit = m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
     static const int widths[StatisticsTableModel::ColumnCount] = {11, 10, 9,  9,  9,  5, 24,
                                                                   10, 10, 10, 10, 10, 11};
-    for (int column = 0; column < StatisticsTableModel::ColumnCount; ++column)
+    int tableWidth = 0;
+    for (int column = 0; column < StatisticsTableModel::ColumnCount; ++column) {
         m_table->setColumnWidth(column, widths[column] * digit + 12);
+        tableWidth += m_table->columnWidth(column);
+    }
 
     m_plot = new BusLoadPlot(this);
     auto *split = new QSplitter(Qt::Vertical, this);
@@ -100,6 +109,10 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
     layout->addWidget(m_summary);
     layout->addWidget(m_note);
     layout->addWidget(split, 1);
+    // Wide enough for every column.
+    resize(tableWidth + 2 * m_table->frameWidth() + m_table->verticalScrollBar()->sizeHint().width()
+               + layout->contentsMargins().left() + layout->contentsMargins().right(),
+           640);
     refresh();
 }
 
@@ -115,19 +128,19 @@ void StatisticsDialog::refresh()
 
 QString StatisticsDialog::summaryText() const
 {
-    const QLocale locale = QLocale::c();
-    QString text = QStringLiteral("Frames: %1    Identifiers: %2")
-                       .arg(locale.toString(qulonglong{m_statistics.frameCount()}))
-                       .arg(m_statistics.rows().size());
+    QString text = QStringLiteral("Frames: %1    Identifiers: %2    ")
+                       .arg(count(m_statistics.frameCount()))
+                       .arg(count(m_statistics.rows().size()));
     if (m_statistics.bitrate() == 0)
-        return text + QStringLiteral("    Bus load: ? (bit rate unknown)");
-    text += QStringLiteral("    Bus load: %1 in the last second")
+        return text + QStringLiteral("Bus load: ? (bit rate unknown)");
+    text += QStringLiteral("Bus load at %1 kbit/s: %2 in the last second")
+                .arg(m_statistics.bitrate() / 1000.0)
                 .arg(percentText(m_statistics.loadPercent()));
     if (const auto mean = m_statistics.meanLoadPercent())
         text += QStringLiteral(", %1 on average over %2 s")
                     .arg(percentText(mean))
                     .arg(static_cast<double>(m_statistics.measuredTime()) / 1e6, 0, 'f', 1);
-    return text + QStringLiteral("    at %1 kbit/s").arg(m_statistics.bitrate() / 1000.0);
+    return text;
 }
 
 QString StatisticsDialog::noteText() const
@@ -135,11 +148,11 @@ QString StatisticsDialog::noteText() const
     QStringList notes;
     if (m_captureFull && m_captureFull())
         notes << QStringLiteral("The capture is full at %1 frames; the statistics go on counting.")
-                     .arg(QLocale::c().toString(CVEXODoc::CaptureLimit));
+                     .arg(count(CVEXODoc::CaptureLimit));
     if (m_statistics.unlistedFrameCount() > 0)
         notes << QStringLiteral("%1 frames of identifiers beyond the first %2 are counted in the "
                                 "totals and the bus load only.")
-                     .arg(QLocale::c().toString(qulonglong{m_statistics.unlistedFrameCount()}))
-                     .arg(QLocale::c().toString(qulonglong{BusStatistics::MaxRows}));
+                     .arg(count(m_statistics.unlistedFrameCount()))
+                     .arg(count(BusStatistics::MaxRows));
     return notes.join(QLatin1Char('\n'));
 }
