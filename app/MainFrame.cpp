@@ -181,12 +181,6 @@ void CMainFrame::createStatusBar()
         m_panes[pane]->setFrameShadow(QFrame::Sunken);
     }
     m_panes[LinkPane]->setAlignment(Qt::AlignCenter);
-    m_busLoadPane = new QLabel(QStringLiteral("-"), this);
-    m_busLoadPane->setMinimumWidth(60);
-    m_busLoadPane->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    m_busLoadPane->setFrameShape(QFrame::StyledPanel);
-    m_busLoadPane->setFrameShadow(QFrame::Sunken);
-    m_busLoadPane->setToolTip(QStringLiteral("Bus load in the last second"));
 
     m_progress = new QProgressBar(m_panes[ProgressPane]);
     m_progress->setRange(0, ProgressRange);
@@ -200,9 +194,17 @@ void CMainFrame::createStatusBar()
     statusBar()->addWidget(m_panes[ConnectionPane]);
     statusBar()->addWidget(m_panes[AdapterPane], 1);
     statusBar()->addWidget(m_panes[BitRatePane]);
-    statusBar()->addWidget(m_busLoadPane);
     statusBar()->addWidget(m_panes[ProgressPane]);
     statusBar()->addWidget(m_panes[LinkPane]);
+    // Beside the bit rate, made after the five panes so that they keep their
+    // places among the status bar's children.
+    m_busLoadPane = new QLabel(QStringLiteral("-"), statusBar());
+    m_busLoadPane->setMinimumWidth(60);
+    m_busLoadPane->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    m_busLoadPane->setFrameShape(QFrame::StyledPanel);
+    m_busLoadPane->setFrameShadow(QFrame::Sunken);
+    m_busLoadPane->setToolTip(QStringLiteral("Bus load in the last second"));
+    statusBar()->insertWidget(BitRatePane + 1, m_busLoadPane);
     statusBar()->installEventFilter(this);
     m_panes[LinkPane]->installEventFilter(this);
 }
@@ -432,11 +434,6 @@ void CMainFrame::OnStatistics()
     m_statisticsDialog->show();
     m_statisticsDialog->raise();
     m_statisticsDialog->activateWindow();
-}
-
-QString CMainFrame::busLoadText() const
-{
-    return m_busLoadPane->text();
 }
 
 void CMainFrame::RefreshStatistics()

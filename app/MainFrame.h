@@ -99,7 +99,6 @@ public:
     // "Statistics" window and the bus load beside the bit rate.
     BusStatistics &statistics() { return *m_statistics; }
     StatisticsDialog *statisticsDialog() const;
-    QString busLoadText() const;
     // Takes the latest figures into the bus load pane and an open
     // Statistics window; a timer does it a few times a second.
     void RefreshStatistics();
