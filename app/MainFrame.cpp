@@ -96,7 +96,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_view->setPageButtons(m_bar);
     connect(m_bar, &CBarDlg::cleared, this, [this] {
         m_statistics->clear();
-        RefreshStatistics();
+        refreshStatistics();
     });
 
     m_receiver = std::make_unique<CRxWnd>();
@@ -116,7 +116,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
 
     m_statisticsTimer = new QTimer(this);
     m_statisticsTimer->setInterval(StatisticsRefreshMs);
-    connect(m_statisticsTimer, &QTimer::timeout, this, &CMainFrame::RefreshStatistics);
+    connect(m_statisticsTimer, &QTimer::timeout, this, &CMainFrame::refreshStatistics);
     m_statisticsTimer->start();
 
     m_library.registerDeviceNotification(m_library.DevGetInterfaceClass(), this);
@@ -125,6 +125,8 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
 CMainFrame::~CMainFrame()
 {
     delete m_exerciser.data();
+    // It shows the statistics, which go before the main window's children.
+    delete m_statisticsDialog.data();
     m_library.registerDeviceNotification(DeviceInterfaceClass{}, nullptr);
     m_poller->stop();
     m_library.DevSetNotifyWindow(nullptr);
@@ -312,7 +314,7 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
     m_statistics->setBitrate(
         rateStatus == DevSuccess ? static_cast<std::uint32_t>(std::max(0, kbps)) * 1000U : 0U);
     m_statistics->restartTiming();
-    RefreshStatistics();
+    refreshStatistics();
     m_library.DevStart(1);
     return true;
 }
@@ -436,7 +438,7 @@ void CMainFrame::OnStatistics()
     m_statisticsDialog->activateWindow();
 }
 
-void CMainFrame::RefreshStatistics()
+void CMainFrame::refreshStatistics()
 {
     // While disconnected the figures stand still as they were last seen.
     if (IsConnected()) {

@@ -101,7 +101,7 @@ public:
     StatisticsDialog *statisticsDialog() const;
     // Takes the latest figures into the bus load pane and an open
     // Statistics window; a timer does it a few times a second.
-    void RefreshStatistics();
+    void refreshStatistics();
 
 protected:
     void closeEvent(QCloseEvent *event) override;

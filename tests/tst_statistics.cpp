@@ -248,7 +248,7 @@ private Q_SLOTS:
         for (int i = 1; i <= frames; ++i)
             wire.push_back(at(frameOf(0x04, 0x000, 0), 4'000'000 + i * 1000));
         h.receive(wire);
-        h.frame->RefreshStatistics();
+        h.frame->refreshStatistics();
         QCOMPARE(panes[2]->text(), busKbps > 0 ? QStringLiteral("500Kbps") : QStringLiteral("?"));
         QCOMPARE(panes[3]->text(), connected);
         h.frame->controlBar()->disconnectButton()->click();
@@ -320,7 +320,7 @@ private Q_SLOTS:
             QTest::qWait(500);
             QCOMPARE(statistics.frameCount(), std::uint64_t{0});
         }
-        frame->RefreshStatistics();
+        frame->refreshStatistics();
         const double load = statistics.loadPercent().value_or(-1.0);
         QVERIFY2(load >= low && load <= high, qPrintable(QString::number(load)));
         frame->close();
