@@ -13,6 +13,7 @@
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
+#include "AdapterIndex.h"
 #include "NotificationRecorder.h"
 #include "VirtualCanServer.h"
 
@@ -24,7 +25,6 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -52,32 +52,6 @@ auto sentWithId(std::uint32_t id)
 double secondsOf(const CAN_Frame &f)
 {
     return f.timestampHigh + f.timestampLow / 1e6;
-}
-
-// The virtual bus server every test here shares.
-QString virtualCanServer()
-{
-    static const QString server = privateVirtualCanServer();
-    return server;
-}
-
-int indexOf(DeviceLibrary &library, const std::string &instanceId)
-{
-    std::int32_t count = 0;
-    library.DevGetDeviceCount(count);
-    for (int i = 0; i < count; ++i) {
-        char buffer[InstanceIdListBufferSize] = {};
-        library.DevGetInstanceId(i, buffer, sizeof buffer);
-        if (instanceId == buffer)
-            return i;
-    }
-    return -1;
-}
-
-QString canbusutilPath()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("canbusutil"),
-                                          {QStringLiteral("/usr/lib/qt6/bin"), QString()});
 }
 
 // Waits for a condition on what the library posts, running the event loop

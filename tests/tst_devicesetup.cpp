@@ -11,6 +11,7 @@
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
+#include "AdapterIndex.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
@@ -45,19 +46,6 @@ void choose(QComboBox *box, int index)
 {
     box->setCurrentIndex(index);
     emit box->activated(index);
-}
-
-int indexOf(DeviceLibrary &library, const char *instanceId)
-{
-    std::int32_t count = 0;
-    library.DevGetDeviceCount(count);
-    for (int i = 0; i < count; ++i) {
-        char id[InstanceIdBufferSize] = {};
-        library.DevGetInstanceId(i, id, sizeof id);
-        if (std::string(id) == instanceId)
-            return i;
-    }
-    return -1;
 }
 
 struct Harness {

@@ -11,6 +11,7 @@
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
+#include "AdapterIndex.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
@@ -329,15 +330,7 @@ void TestErrorStatus::vehicleBusCountersMove()
     frame.show();
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
-    std::int32_t count = 0;
-    library->DevGetDeviceCount(count);
-    int vehicle = -1;
-    for (int i = 0; i < count; ++i) {
-        char id[InstanceIdBufferSize] = {};
-        library->DevGetInstanceId(i, id, sizeof id);
-        if (std::string(id) == VirtualAdapters::VehicleId)
-            vehicle = i;
-    }
+    const int vehicle = indexOf(*library, VirtualAdapters::VehicleId);
     QVERIFY(frame.ConnectAdapter(vehicle, QStringLiteral("Vexo Virtual Vehicle Bus")));
     doubleClickLinkIcon(frame);
     CErrorViewDlg *dialog = frame.errorDialog();

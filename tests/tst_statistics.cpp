@@ -17,6 +17,7 @@
 #include "statistics/StatisticsDialog.h"
 #include "statistics/StatisticsTableModel.h"
 
+#include "AdapterIndex.h"
 #include "FrameBuilders.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
@@ -300,16 +301,7 @@ private Q_SLOTS:
         RecordingMessageReporter messages;
         auto frame = std::make_unique<CMainFrame>(doc, *library, &messages);
         frame->show();
-        int index = -1;
-        std::int32_t count = 0;
-        library->DevGetDeviceCount(count);
-        for (int i = 0; i < count; ++i) {
-            char id[InstanceIdListBufferSize] = {};
-            library->DevGetInstanceId(i, id, sizeof id);
-            if (adapter == QLatin1String(id))
-                index = i;
-        }
-        connectTo(*frame, index);
+        connectTo(*frame, indexOf(*library, adapter.toStdString()));
         QVERIFY(frame->IsConnected());
         BusStatistics &statistics = frame->statistics();
         QCOMPARE(statistics.bitrate(), 500'000U);

@@ -19,6 +19,7 @@
 #include "transmit/ExerciserDialog.h"
 #include "transmit/ResponsePane.h"
 
+#include "AdapterIndex.h"
 #include "StoreDoubles.h"
 #include "VirtualCanServer.h"
 
@@ -31,19 +32,12 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
-#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <functional>
 
 namespace {
-
-QString virtualCanServer()
-{
-    static const QString server = privateVirtualCanServer();
-    return server;
-}
 
 constexpr int Patience = 15000;
 
@@ -54,19 +48,6 @@ std::unique_ptr<DeviceLibrary> libraryOn(const QString &dataDirectory)
     setup.plugins = {QStringLiteral("virtualcan")};
     setup.virtualCanServer = virtualCanServer();
     return createDeviceLibrary(setup);
-}
-
-int indexOf(DeviceLibrary &library, const std::string &instanceId)
-{
-    std::int32_t count = 0;
-    library.DevGetDeviceCount(count);
-    for (int i = 0; i < count; ++i) {
-        char buffer[InstanceIdListBufferSize] = {};
-        library.DevGetInstanceId(i, buffer, sizeof buffer);
-        if (instanceId == buffer)
-            return i;
-    }
-    return -1;
 }
 
 void choose(QComboBox *list, int index)
@@ -146,12 +127,6 @@ struct Program {
     std::unique_ptr<CMainFrame> frame;
     CExerciserDlg *exerciser = nullptr;
 };
-
-QString canbusutilPath()
-{
-    return QStandardPaths::findExecutable(QStringLiteral("canbusutil"),
-                                          {QStringLiteral("/usr/lib/qt6/bin"), QString()});
-}
 
 } // namespace
 
