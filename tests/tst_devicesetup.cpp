@@ -14,6 +14,7 @@
 #include "AdapterIndex.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
+#include "UserInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -39,13 +40,6 @@ QStringList itemsOf(const QComboBox *box)
 void press(CSetupDlg *dialog, QDialogButtonBox::StandardButton which)
 {
     dialog->findChild<QDialogButtonBox *>()->button(which)->click();
-}
-
-// Chooses an item as the user does: the list shows it, then says so.
-void choose(QComboBox *box, int index)
-{
-    box->setCurrentIndex(index);
-    emit box->activated(index);
 }
 
 struct Harness {

@@ -3,6 +3,7 @@
 
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
+#include "UserInput.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -50,21 +51,6 @@ struct Harness {
     RecordingMessageReporter messages;
     std::unique_ptr<CExerciserDlg> dialog;
 };
-
-// What the user does: a choice from a list and typing into a field.
-void choose(QComboBox *list, int index)
-{
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
-
-void retype(QLineEdit *field, const QString &text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    QTest::keyClicks(field, text);
-}
 
 void compareData(const CAN_Frame &frame, const Bytes &data)
 {

@@ -21,6 +21,7 @@
 
 #include "AdapterIndex.h"
 #include "StoreDoubles.h"
+#include "UserInput.h"
 #include "VirtualCanServer.h"
 
 #include <QCheckBox>
@@ -48,20 +49,6 @@ std::unique_ptr<DeviceLibrary> libraryOn(const QString &dataDirectory)
     setup.plugins = {QStringLiteral("virtualcan")};
     setup.virtualCanServer = virtualCanServer();
     return createDeviceLibrary(setup);
-}
-
-void choose(QComboBox *list, int index)
-{
-    list->setCurrentIndex(index);
-    emit list->activated(index);
-}
-
-void retype(QLineEdit *field, const QString &text)
-{
-    field->setFocus();
-    field->selectAll();
-    QTest::keyClick(field, Qt::Key_Backspace);
-    QTest::keyClicks(field, text);
 }
 
 // The main window on the real library, connected to one adapter, with the
