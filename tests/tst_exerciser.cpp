@@ -1,6 +1,7 @@
 #include "transmit/ExerciserDialog.h"
 #include "transmit/ResponsePane.h"
 
+#include "MessageTexts.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 #include "UserInput.h"
@@ -37,14 +38,6 @@ struct Harness {
                 found.push_back(call);
         }
         return found;
-    }
-
-    QStringList messageTexts() const
-    {
-        QStringList texts;
-        for (const auto &m : messages.messages)
-            texts << QString::fromStdString(m.text);
-        return texts;
     }
 
     RecordingDeviceLibrary library;
@@ -236,7 +229,7 @@ private slots:
         QCOMPARE(edit->text(), kept);
         QCOMPARE(int(h.messages.messages.size()), messages);
         if (messages > 0) {
-            QCOMPARE(h.messageTexts().front(), QStringLiteral("Input Hex values only!"));
+            QCOMPARE(messageTexts(h.messages).front(), QStringLiteral("Input Hex values only!"));
             QCOMPARE(h.messages.messages.front().caption, std::string("Vexo View"));
             QVERIFY(h.messages.messages.front().icon == MessageIcon::Warning);
             // The user sees the upper-cased character that fails.
@@ -346,7 +339,7 @@ private slots:
             QCOMPARE(h.library.ordinals().size(), std::size_t(4));
             QVERIFY(!h.dialog->setButton()->isEnabled());
         } else {
-            QCOMPARE(h.messageTexts(), QStringList{message});
+            QCOMPARE(messageTexts(h.messages), QStringList{message});
             QVERIFY(h.messages.messages.front().icon == MessageIcon::Warning);
             QCOMPARE(h.messages.messages.front().caption, std::string("Vexo View"));
             QVERIFY(h.library.calls().empty());

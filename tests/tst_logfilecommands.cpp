@@ -6,6 +6,7 @@
 
 #include "FrameBuilders.h"
 #include "LogPackets.h"
+#include "MessageTexts.h"
 #include "StoreDoubles.h"
 
 #include <QDir>
@@ -71,14 +72,6 @@ struct Harness {
     {
         return {doc.arrivalList(), doc.displaySize(), doc.pageStart(),    doc.pageEnd(),
                 doc.pageCount(),   doc.frameCount(),  rows.shownNumbers()};
-    }
-
-    QStringList messageTexts() const
-    {
-        QStringList texts;
-        for (const auto &m : messages.messages)
-            texts << QString::fromStdString(m.text);
-        return texts;
     }
 
     QTemporaryDir dir;
@@ -306,7 +299,7 @@ void TestLogFileCommands::failedOpenKeepsCapture()
         : content.isEmpty()                   ? h.path(name)
                                               : h.writeFile(name, content.toStdString());
     QVERIFY(!h.commands.OpenLogFile(path));
-    QCOMPARE(h.messageTexts(), QStringList{message});
+    QCOMPARE(messageTexts(h.messages), QStringList{message});
     QCOMPARE(h.messages.messages[0].icon, MessageIcon::Error);
     QCOMPARE(QString::fromStdString(h.messages.messages[0].caption), QStringLiteral("Vexo View"));
     compareState(h.state(), before);
@@ -327,7 +320,8 @@ void TestLogFileCommands::truncatedBinaryLogKeepsCapture()
             QFAIL(qPrintable(QStringLiteral("a log cut to %1 bytes was opened").arg(size)));
         compareState(h.state(), before);
     }
-    QCOMPARE(h.messageTexts(), QStringList(int(log.size()), QStringLiteral("Can not open file")));
+    QCOMPARE(messageTexts(h.messages),
+             QStringList(int(log.size()), QStringLiteral("Can not open file")));
 }
 
 void TestLogFileCommands::skippedLinesAreTold()
@@ -343,7 +337,7 @@ void TestLogFileCommands::skippedLinesAreTold()
                     "// remark\n");
     QVERIFY(h.commands.OpenLogFile(path));
     QCOMPARE(h.doc.frameCount(), 1U);
-    QCOMPARE(h.messageTexts(),
+    QCOMPARE(messageTexts(h.messages),
              QStringList{QStringLiteral("Skipped what the capture cannot hold: 1 error frame, "
                                         "2 CAN FD frames and 1 other line (comments, "
                                         "statistics, events).")});
@@ -359,14 +353,14 @@ void TestLogFileCommands::packetErrorKeepsPreviousFile()
     h.doc.ReplaceCapture(frames);
 
     QVERIFY(!h.commands.SaveLogFile(path));
-    QCOMPARE(h.messageTexts(), QStringList{QStringLiteral("Packet Error")});
+    QCOMPARE(messageTexts(h.messages), QStringList{QStringLiteral("Packet Error")});
     QCOMPARE(h.readFile(QStringLiteral("List.txt")), QByteArray("previous log\0\r\n"));
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("List.txt")});
 
     // The logs of other tools name the frame they cannot hold.
     h.messages.messages.clear();
     QVERIFY(!h.commands.SaveLogFile(h.path(QStringLiteral("List.log"))));
-    QCOMPARE(h.messageTexts(),
+    QCOMPARE(messageTexts(h.messages),
              QStringList{QStringLiteral("Packet Error\n\nFrame 3 cannot be written to a candump "
                                         "log: its type 27 names no data or remote frame.")});
     QCOMPARE(QDir(h.dir.path()).entryList(QDir::Files), QStringList{QStringLiteral("List.txt")});
@@ -386,8 +380,8 @@ void TestLogFileCommands::uncreatableFileIsReported()
 
     QVERIFY(!h.commands.SaveLogFile(path));
     QCOMPARE(h.messages.messages.size(), std::size_t{1});
-    QVERIFY2(h.messageTexts()[0].startsWith(QStringLiteral("Can not save file ") + path),
-             qPrintable(h.messageTexts()[0]));
+    QVERIFY2(messageTexts(h.messages)[0].startsWith(QStringLiteral("Can not save file ") + path),
+             qPrintable(messageTexts(h.messages)[0]));
     QCOMPARE(h.messages.messages[0].icon, MessageIcon::Error);
     compareState(h.state(), before);
 }
