@@ -6,14 +6,12 @@
 #include "app/MainFrame.h"
 #include "capture/FrameStore.h"
 #include "controls/IconButton.h"
-#include "device/DeviceLibraryFactory.h"
 #include "device/SetupDialog.h"
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
 #include "AdapterIndex.h"
-#include "RecordingDeviceLibrary.h"
-#include "StoreDoubles.h"
+#include "MainWindowHarness.h"
 #include "UserInput.h"
 
 #include <QCheckBox>
@@ -22,7 +20,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
@@ -42,14 +39,12 @@ void press(CSetupDlg *dialog, QDialogButtonBox::StandardButton which)
     dialog->findChild<QDialogButtonBox *>()->button(which)->click();
 }
 
-struct Harness {
+struct Harness : RecordingLibraryWindow {
     Harness()
     {
         library.adapters.push_back({"Vexo USB-CAN", "123", "VX1000000"});
         library.calculatedTiming = CAN_Timing{4, 1, 12, 3, 2};
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, library, &messages);
-        frame->show();
+        openMainWindow();
     }
 
     CBarDlg *bar() const { return frame->controlBar(); }
@@ -59,11 +54,6 @@ struct Harness {
         bar()->setupButton()->click();
         return bar()->setupDialog();
     }
-
-    CVEXODoc doc;
-    RecordingDeviceLibrary library;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace
@@ -292,17 +282,9 @@ void TestDeviceSetup::bitRatePane()
 
 void TestDeviceSetup::newBitRateFromTheNextConnect()
 {
-    QTemporaryDir data;
-    DeviceLibrarySetup setup;
-    setup.dataDirectory = data.path();
-    setup.canBusAdapters = false;
-    auto library = createDeviceLibrary(setup);
-    CVEXODoc doc;
-    doc.OnNewDocument();
-    RecordingMessageReporter messages;
-    CMainFrame frame(doc, *library, &messages);
-    frame.show();
-    const int quiet = indexOf(*library, VirtualAdapters::QuietId);
+    RealLibraryWindow program;
+    CMainFrame &frame = *program.frame;
+    const int quiet = indexOf(*program.library, VirtualAdapters::QuietId);
     const QString entry = QStringLiteral("Vexo Virtual Quiet Bus");
 
     QVERIFY(frame.ConnectAdapter(quiet, entry));
@@ -317,7 +299,7 @@ void TestDeviceSetup::newBitRateFromTheNextConnect()
 
     // Stored, not yet in effect: the bus runs on at 500 kbit/s.
     std::int32_t kbps = 0;
-    QCOMPARE(int(library->readBusBitrate(kbps)), 0);
+    QCOMPARE(int(program.library->readBusBitrate(kbps)), 0);
     QCOMPARE(kbps, 500);
 
     frame.Disconnect();

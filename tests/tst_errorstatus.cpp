@@ -4,22 +4,17 @@
 
 #include "app/MainFrame.h"
 #include "capture/FrameStore.h"
-#include "capture/ReceiverWindow.h"
-#include "device/DeviceLibraryFactory.h"
 #include "device/ErrorStatusDialog.h"
 #include "device/ErrorStatusTexts.h"
-#include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
 #include "AdapterIndex.h"
-#include "RecordingDeviceLibrary.h"
-#include "StoreDoubles.h"
+#include "MainWindowHarness.h"
 
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
 #include <QStatusBar>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
 
@@ -69,13 +64,11 @@ void doubleClickLinkIcon(CMainFrame &frame)
     QTest::mouseDClick(pane, Qt::LeftButton, {}, pane->rect().center());
 }
 
-struct Harness {
+struct Harness : RecordingLibraryWindow {
     Harness()
     {
         library.adapters.push_back({"Vexo USB-CAN", "123", "VX1000000"});
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, library, &messages);
-        frame->show();
+        openMainWindow();
         QVERIFY(QTest::qWaitForWindowExposed(frame.get()));
     }
 
@@ -87,14 +80,8 @@ struct Harness {
     void notify(const CAN_ErrorStatus &status)
     {
         library.queueErrorStatus(status);
-        library.deliverQueued();
-        QCoreApplication::sendPostedEvents(frame->receiver());
+        deliver();
     }
-
-    CVEXODoc doc;
-    RecordingDeviceLibrary library;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace
@@ -318,19 +305,11 @@ void TestErrorStatus::closesWithTheMainWindow()
 
 void TestErrorStatus::vehicleBusCountersMove()
 {
-    QTemporaryDir data;
-    DeviceLibrarySetup setup;
-    setup.dataDirectory = data.path();
-    setup.canBusAdapters = false;
-    auto library = createDeviceLibrary(setup);
-    CVEXODoc doc;
-    doc.OnNewDocument();
-    RecordingMessageReporter messages;
-    CMainFrame frame(doc, *library, &messages);
-    frame.show();
+    RealLibraryWindow program;
+    CMainFrame &frame = *program.frame;
     QVERIFY(QTest::qWaitForWindowExposed(&frame));
 
-    const int vehicle = indexOf(*library, VirtualAdapters::VehicleId);
+    const int vehicle = indexOf(*program.library, VirtualAdapters::VehicleId);
     QVERIFY(frame.ConnectAdapter(vehicle, QStringLiteral("Vexo Virtual Vehicle Bus")));
     doubleClickLinkIcon(frame);
     CErrorViewDlg *dialog = frame.errorDialog();
@@ -345,7 +324,7 @@ void TestErrorStatus::vehicleBusCountersMove()
         return total;
     };
     QTRY_VERIFY_WITH_TIMEOUT(errorsShown() >= 1, 30000);
-    const auto &status = doc.errorStatus();
+    const auto &status = program.doc.errorStatus();
     QCOMPARE(errorsShown(),
              status.stuffErrors + status.formErrors + status.ackErrors + status.bitErrors
                  + status.crcErrors);

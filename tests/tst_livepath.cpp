@@ -8,33 +8,20 @@
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
 #include "controls/IconButton.h"
-#include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 #include "display/FrameListView.h"
 
-#include "StoreDoubles.h"
+#include "MainWindowHarness.h"
 
 #include <QRadioButton>
-#include <QTemporaryDir>
 #include <QTest>
 
 namespace {
 
 constexpr int Saturated = 2; // the third built-in virtual adapter
 
-struct Harness {
-    Harness()
-    {
-        DeviceLibrarySetup setup;
-        setup.dataDirectory = data.path();
-        setup.canBusAdapters = false;
-        library = createDeviceLibrary(setup);
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, *library, &messages);
-        frame->show();
-    }
-
+struct Harness : RealLibraryWindow {
     ~Harness()
     {
         frame.reset();
@@ -66,12 +53,6 @@ struct Harness {
         QCOMPARE(doc.rxCount(), rx);
         QCOMPARE(frame->receiver()->pendingCount(), std::size_t{0});
     }
-
-    QTemporaryDir data;
-    std::unique_ptr<VexoDeviceLibrary> library;
-    CVEXODoc doc;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace

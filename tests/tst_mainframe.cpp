@@ -10,9 +10,8 @@
 
 #include "app/LinkStatusPoller.h"
 
+#include "MainWindowHarness.h"
 #include "NestedEventLoop.h"
-#include "RecordingDeviceLibrary.h"
-#include "StoreDoubles.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -34,16 +33,14 @@ namespace {
 // 26 characters of interface path before the instance identifier.
 const std::string PathPrefix = "\\\\?\\usb#vid_0483&pid_5740#";
 
-struct Harness {
+struct Harness : RecordingLibraryWindow {
     Harness(int adapters = 3)
     {
         for (int i = 0; i < adapters; ++i) {
             library.adapters.push_back(
                 {"Vexo USB-CAN", std::to_string(123 + i), "VX" + std::to_string(1000000 + i)});
         }
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, library, &messages);
-        frame->show();
+        openMainWindow();
     }
 
     CBarDlg *bar() const { return frame->controlBar(); }
@@ -89,14 +86,8 @@ struct Harness {
         for (std::uint32_t i = 0; i < count; ++i)
             library.queueFrame(f,
                                i + 1 == count ? DisplayHint::ShowNow : DisplayHint::StoreQuietly);
-        library.deliverQueued();
-        QCoreApplication::sendPostedEvents(frame->receiver());
+        deliver();
     }
-
-    CVEXODoc doc;
-    RecordingDeviceLibrary library;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace
@@ -453,8 +444,7 @@ void TestMainFrame::displayModeSwitch()
         f.id = 0x100 + i % 3;
         h.library.queueFrame(f, DisplayHint::ShowNow);
     }
-    h.library.deliverQueued();
-    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    h.deliver();
     QCOMPARE(h.doc.rowCount(), 25);
 
     h.bar()->idListButton()->click();
@@ -641,8 +631,7 @@ void TestMainFrame::nothingAfterClose()
     bad.type = 0x04;
     bad.dlc = 12;
     h.library.queueFrame(bad);
-    h.library.deliverQueued();
-    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    h.deliver();
     h.library.queueFrame(bad);
     h.library.deliverQueued();
     h.library.announceArrival(PathPrefix + "VX1000001#{a5dcbf10}");
@@ -735,8 +724,7 @@ void TestMainFrame::removalWhileLimitBoxIsOpen()
     };
     for (int i = 0; i < 5; ++i)
         h.library.queueFrame(f);
-    h.library.deliverQueued();
-    QCoreApplication::sendPostedEvents(h.frame->receiver());
+    h.deliver();
     QVERIFY(!h.frame->IsConnected());
     QCOMPARE(h.frame->receiver()->pendingCount(), std::size_t{0});
     std::vector<std::string> texts;

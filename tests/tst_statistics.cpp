@@ -5,10 +5,7 @@
 #include "app/ControlBar.h"
 #include "app/MainFrame.h"
 #include "capture/FrameStore.h"
-#include "capture/ReceiverWindow.h"
 #include "controls/IconButton.h"
-#include "device/ConnectDialog.h"
-#include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 #include "logfile/LogFileCommands.h"
@@ -19,11 +16,9 @@
 
 #include "AdapterIndex.h"
 #include "FrameBuilders.h"
-#include "RecordingDeviceLibrary.h"
-#include "StoreDoubles.h"
+#include "MainWindowHarness.h"
 
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
@@ -52,29 +47,18 @@ QAction *statisticsCommand(CMainFrame &frame)
     return nullptr;
 }
 
-void connectTo(CMainFrame &frame, int index)
-{
-    frame.controlBar()->connectButton()->click();
-    CConnectDlg *dialog = frame.controlBar()->connectDialog();
-    dialog->deviceList()->setCurrentIndex(index);
-    dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
-}
-
-struct Harness {
+struct Harness : RecordingLibraryWindow {
     Harness()
     {
         library.adapters.push_back({"Vexo USB-CAN", "123", "VX1000000"});
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, library, &messages);
-        frame->show();
+        openMainWindow();
     }
 
     void receive(const std::vector<CAN_Frame> &frames)
     {
         for (const CAN_Frame &f : frames)
             library.queueFrame(f);
-        library.deliverQueued();
-        QCoreApplication::sendPostedEvents(frame->receiver());
+        deliver();
     }
 
     StatisticsDialog *open()
@@ -88,11 +72,6 @@ struct Harness {
         const QAbstractItemModel *model = frame->statisticsDialog()->table()->model();
         return model->index(row, column).data().toString();
     }
-
-    CVEXODoc doc;
-    RecordingDeviceLibrary library;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
 };
 
 } // namespace
@@ -291,17 +270,9 @@ private Q_SLOTS:
         QFETCH(QString, adapter);
         QFETCH(double, low);
         QFETCH(double, high);
-        QTemporaryDir data;
-        DeviceLibrarySetup setup;
-        setup.dataDirectory = data.path();
-        setup.canBusAdapters = false;
-        auto library = createDeviceLibrary(setup);
-        CVEXODoc doc;
-        doc.OnNewDocument();
-        RecordingMessageReporter messages;
-        auto frame = std::make_unique<CMainFrame>(doc, *library, &messages);
-        frame->show();
-        connectTo(*frame, indexOf(*library, adapter.toStdString()));
+        RealLibraryWindow program;
+        std::unique_ptr<CMainFrame> &frame = program.frame;
+        connectTo(*frame, indexOf(*program.library, adapter.toStdString()));
         QVERIFY(frame->IsConnected());
         BusStatistics &statistics = frame->statistics();
         QCOMPARE(statistics.bitrate(), 500'000U);

@@ -20,13 +20,12 @@
 #include "transmit/ResponsePane.h"
 
 #include "AdapterIndex.h"
-#include "StoreDoubles.h"
+#include "MainWindowHarness.h"
 #include "UserInput.h"
 #include "VirtualCanServer.h"
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QDialogButtonBox>
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenuBar>
@@ -42,33 +41,33 @@ namespace {
 
 constexpr int Patience = 15000;
 
-std::unique_ptr<DeviceLibrary> libraryOn(const QString &dataDirectory)
+// Qt's virtual CAN bus on the private server.
+DeviceLibrarySetup virtualCanBus()
 {
     DeviceLibrarySetup setup;
-    setup.dataDirectory = dataDirectory;
     setup.plugins = {QStringLiteral("virtualcan")};
     setup.virtualCanServer = virtualCanServer();
+    return setup;
+}
+
+std::unique_ptr<DeviceLibrary> libraryOn(const QString &dataDirectory)
+{
+    DeviceLibrarySetup setup = virtualCanBus();
+    setup.dataDirectory = dataDirectory;
     return createDeviceLibrary(setup);
 }
 
 // The main window on the real library, connected to one adapter, with the
 // Exerciser opened from the Function menu.
-struct Program {
-    explicit Program(const std::string &adapterId)
+struct Program : RealLibraryWindow {
+    explicit Program(const std::string &adapterId) : RealLibraryWindow(virtualCanBus())
     {
-        library = libraryOn(data.path());
-        doc.OnNewDocument();
-        frame = std::make_unique<CMainFrame>(doc, *library, &messages);
-        frame->show();
         // The control bar hands itself to the store from a start-up timer;
         // counters reach it only from then on.
         QTRY_VERIFY(doc.controlBar() != nullptr);
         const int index = indexOf(*library, adapterId);
         QVERIFY(index >= 0);
-        frame->controlBar()->connectButton()->click();
-        CConnectDlg *dialog = frame->controlBar()->connectDialog();
-        dialog->deviceList()->setCurrentIndex(index);
-        dialog->findChild<QDialogButtonBox *>()->button(QDialogButtonBox::Ok)->click();
+        connectTo(*frame, index);
         QVERIFY(frame->IsConnected());
 
         QMenu *function = frame->menuBar()->actions().at(1)->menu();
@@ -107,11 +106,6 @@ struct Program {
 
     FrameRowEditors &row(int r) const { return *exerciser->row(r).frame; }
 
-    QTemporaryDir data;
-    std::unique_ptr<DeviceLibrary> library;
-    CVEXODoc doc;
-    RecordingMessageReporter messages;
-    std::unique_ptr<CMainFrame> frame;
     CExerciserDlg *exerciser = nullptr;
 };
 
