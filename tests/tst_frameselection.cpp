@@ -1,6 +1,7 @@
 #include "capture/FrameStore.h"
 #include "select/SelectionRules.h"
 
+#include "DisplayList.h"
 #include "FrameBuilders.h"
 #include "StoreDoubles.h"
 
@@ -46,14 +47,6 @@ struct Harness {
         doc.DestroyRows();
         doc.setPageWindow(0, CVEXODoc::PageSize);
         doc.BuildRows(&view);
-    }
-
-    Numbers displayNumbers() const
-    {
-        Numbers numbers;
-        for (std::size_t i = 0; i < doc.displaySize(); ++i)
-            numbers.push_back(doc.displayEntry(i).number);
-        return numbers;
     }
 
     std::vector<std::uint32_t> displayIds() const
@@ -153,7 +146,7 @@ void TestFrameSelection::selection()
     h.exclude(excluded);
     h.doc.ApplySelectionFilter();
 
-    QCOMPARE(h.displayNumbers(), shown);
+    QCOMPARE(displayNumbers(h.doc), shown);
     QCOMPARE(h.doc.excludedCount(), excluded.size());
     // Each source record carries whether it is shown.
     for (std::size_t i = 0; i < h.doc.identifierCount(); ++i) {
@@ -216,7 +209,7 @@ void TestFrameSelection::range()
     h.doc.ApplyRangeFilter(static_cast<std::uint8_t>(flags), standardFrom, standardTo, extendedFrom,
                            extendedTo);
 
-    QCOMPARE(h.displayNumbers(), shown);
+    QCOMPARE(displayNumbers(h.doc), shown);
     for (std::uint32_t n = 0; n < h.doc.frameCount(); ++n) {
         const bool listed = std::find(shown.begin(), shown.end(), n) != shown.end();
         QCOMPARE(h.doc.storedEntry(n).shown, listed ? 1 : 0);
@@ -260,7 +253,7 @@ void TestFrameSelection::sort()
     }
     for (const int key : keys)
         h.doc.SortDisplayList(key);
-    QCOMPARE(h.displayNumbers(), order);
+    QCOMPARE(displayNumbers(h.doc), order);
 }
 
 void TestFrameSelection::emptyStoreChangesNothing()
@@ -305,7 +298,7 @@ void TestFrameSelection::laterFilterDiscardsSort()
     Harness h(SortFrames);
     h.doc.SortDisplayList(SortKey::IdDescending);
     h.doc.ApplySelectionFilter();
-    QCOMPARE(h.displayNumbers(), numberRange(0, 7));
+    QCOMPARE(displayNumbers(h.doc), numberRange(0, 7));
 }
 
 void TestFrameSelection::liveFramesAfterReplacement_data()

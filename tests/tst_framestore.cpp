@@ -1,5 +1,6 @@
 #include "capture/FrameStore.h"
 
+#include "DisplayList.h"
 #include "StoreDoubles.h"
 
 #include "FrameBuilders.h"
@@ -69,14 +70,6 @@ struct Harness {
         doc.SetDisplayMode(mode);
         doc.RebuildDisplayList();
         doc.BuildRows(&view);
-    }
-
-    std::vector<std::uint32_t> displayNumbers() const
-    {
-        std::vector<std::uint32_t> numbers;
-        for (std::size_t i = 0; i < doc.displaySize(); ++i)
-            numbers.push_back(doc.displayEntry(i).number);
-        return numbers;
     }
 
     RecordingRowFactory rows;
@@ -152,7 +145,8 @@ void TestFrameStore::activityFlagsAndCounters()
     const auto rx = static_cast<int>(directions.count(u'R'));
     QCOMPARE(h.bar.txText, std::to_string(tx));
     QCOMPARE(h.bar.rxText, std::to_string(rx));
-    QCOMPARE(h.displayNumbers(), numberRange(0, static_cast<std::uint32_t>(directions.size() - 1)));
+    QCOMPARE(displayNumbers(h.doc),
+             numberRange(0, static_cast<std::uint32_t>(directions.size() - 1)));
 }
 
 void TestFrameStore::barHandedOverLateShowsTheCapture()

@@ -4,6 +4,7 @@
 #include "select/FilterDialog.h"
 #include "select/SortDialog.h"
 
+#include "DisplayList.h"
 #include "FrameBuilders.h"
 #include "StoreDoubles.h"
 
@@ -38,14 +39,6 @@ struct Harness {
     void receive(std::uint8_t type, std::uint32_t id)
     {
         view.OnNewFrame(frameOf(type, id, 1, {0x11}), DisplayHint::ShowNow);
-    }
-
-    Numbers displayNumbers() const
-    {
-        Numbers numbers;
-        for (std::size_t i = 0; i < doc.displaySize(); ++i)
-            numbers.push_back(doc.displayEntry(i).number);
-        return numbers;
     }
 
     std::vector<std::pair<int, std::uint32_t>> excludedIds() const
@@ -244,7 +237,7 @@ void TestSelectionDialogs::excludeTwoIdentifiers()
 
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(h.excludedIds(), (std::vector<std::pair<int, std::uint32_t>>{{4, 0x100}, {4, 0x300}}));
-    QCOMPARE(h.displayNumbers(), numbersFrom(1, 3, 30));
+    QCOMPARE(displayNumbers(h.doc), numbersFrom(1, 3, 30));
     // The first page of what is left.
     QCOMPARE(h.rows.shownNumbers(), numbersFrom(1, 3, 25));
     QCOMPARE(h.doc.pageStart(), 0);
@@ -262,7 +255,7 @@ void TestSelectionDialogs::cancelAfterMovingChangesNothing()
         h.receive(0x04, 0x100 + n % 4);
     h.doc.AddExcludedId(4, 0x102);
     h.doc.ApplySelectionFilter();
-    const Numbers shown = h.displayNumbers();
+    const Numbers shown = displayNumbers(h.doc);
     const auto excluded = h.excludedIds();
 
     CFilterDlg dialog(h.doc, h.view, &h.messages);
@@ -275,7 +268,7 @@ void TestSelectionDialogs::cancelAfterMovingChangesNothing()
 
     QCOMPARE(dialog.result(), int(QDialog::Rejected));
     QCOMPARE(h.excludedIds(), excluded);
-    QCOMPARE(h.displayNumbers(), shown);
+    QCOMPARE(displayNumbers(h.doc), shown);
 }
 
 void TestSelectionDialogs::staleExclusionLeavesOnOk()
@@ -300,7 +293,7 @@ void TestSelectionDialogs::staleExclusionLeavesOnOk()
     QVERIFY(texts(dialog.excludedList()).isEmpty());
     dialog.okButton()->click();
     QCOMPARE(h.doc.excludedCount(), std::size_t{0});
-    QCOMPARE(h.displayNumbers(), Numbers{0});
+    QCOMPARE(displayNumbers(h.doc), Numbers{0});
 }
 
 void TestSelectionDialogs::rangeFilter()
@@ -320,7 +313,7 @@ void TestSelectionDialogs::rangeFilter()
         dialog.standardTo()->setText("1ff");
         dialog.okButton()->click();
     }
-    QCOMPARE(h.displayNumbers(), (Numbers{1, 2}));
+    QCOMPARE(displayNumbers(h.doc), (Numbers{1, 2}));
     QCOMPARE(h.rows.shownNumbers(), (Numbers{1, 2}));
     QCOMPARE(h.excludedIds(), (std::vector<std::pair<int, std::uint32_t>>{{4, 0x100}}));
 
