@@ -18,11 +18,7 @@ constexpr std::uint8_t Rx = 0x04;
 
 CAN_Frame makeFrame(std::uint32_t id = 0x100)
 {
-    CAN_Frame frame;
-    frame.type = Rx;
-    frame.id = id;
-    frame.dlc = 1;
-    return frame;
+    return frameOf(Rx, id, 1);
 }
 
 // The scrolling widget: records the extent, the position and its own two

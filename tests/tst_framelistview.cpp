@@ -26,11 +26,7 @@ namespace {
 
 CAN_Frame makeFrame(std::uint8_t type = 0x04)
 {
-    CAN_Frame frame;
-    frame.type = type;
-    frame.id = 0x100;
-    frame.dlc = 1;
-    return frame;
+    return frameOf(type, 0x100, 1);
 }
 
 struct Harness {

@@ -16,15 +16,8 @@ constexpr std::uint8_t Tx = 0x14;
 
 CAN_Frame makeFrame(std::uint32_t id, std::uint8_t type = Rx, std::uint8_t dlc = 2)
 {
-    CAN_Frame frame;
-    frame.type = type;
-    frame.id = id;
-    frame.dlc = dlc;
-    for (int i = 0; i < 8; ++i)
-        frame.data[i] = static_cast<std::uint8_t>(0xA0 + i);
-    frame.timestampHigh = 75;
-    frame.timestampLow = 123456;
-    return frame;
+    return stampedAt(frameOf(type, id, dlc, {0xA0, 0xA1, 0xA2, 0xA3, 0xA4, 0xA5, 0xA6, 0xA7}), 75,
+                     123456);
 }
 
 // A store wired to recording stand-ins, as the main window wires the real one.

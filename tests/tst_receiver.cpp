@@ -3,6 +3,7 @@
 #include "capture/ReceiverWindow.h"
 #include "capture/WindowMessages.h"
 
+#include "FrameBuilders.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
@@ -60,10 +61,7 @@ public:
 
 CAN_Frame frameWithId(std::uint32_t id)
 {
-    CAN_Frame frame;
-    frame.type = 0x04;
-    frame.id = id;
-    return frame;
+    return frameOf(0x04, id, 0);
 }
 
 class Connection : public ConnectionState {
@@ -107,15 +105,7 @@ struct Harness {
 
 CAN_Frame timedFrame()
 {
-    CAN_Frame frame;
-    frame.type = 0x04;
-    frame.id = 0x123;
-    frame.dlc = 2;
-    frame.data[0] = 0xAB;
-    frame.data[1] = 0xCD;
-    frame.timestampHigh = 75;
-    frame.timestampLow = 123456;
-    return frame;
+    return stampedAt(frameOf(0x04, 0x123, 2, {0xAB, 0xCD}), 75, 123456);
 }
 
 } // namespace

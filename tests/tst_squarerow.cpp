@@ -4,6 +4,7 @@
 #include "display/FrameRowWidget.h"
 #include "display/LabelledSquare.h"
 
+#include "FrameBuilders.h"
 #include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 #include "ViewDoubles.h"
@@ -40,15 +41,7 @@ constexpr int IoLeft = RowX + 90;
 
 CAN_Frame makeFrame(std::uint8_t type, std::uint32_t id = 0x123, std::uint8_t dlc = 2)
 {
-    CAN_Frame frame;
-    frame.type = type;
-    frame.id = id;
-    frame.dlc = dlc;
-    frame.data[0] = 0xAB;
-    frame.data[1] = 0xCD;
-    frame.timestampHigh = 75;
-    frame.timestampLow = 123456;
-    return frame;
+    return stampedAt(frameOf(type, id, dlc, {0xAB, 0xCD}), 75, 123456);
 }
 
 struct Harness {

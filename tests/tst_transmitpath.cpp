@@ -20,6 +20,7 @@
 #include "transmit/ResponsePane.h"
 
 #include "AdapterIndex.h"
+#include "FrameBuilders.h"
 #include "MainWindowHarness.h"
 #include "UserInput.h"
 #include "VirtualCanServer.h"
@@ -212,12 +213,7 @@ private slots:
         auto peer = libraryOn(peerData.path());
         QCOMPARE(int(peer->DevOpen(indexOf(*peer, "VCCAN0___"))), 0);
         QCOMPARE(int(peer->DevStart(1)), 0);
-        CAN_Frame trigger;
-        trigger.type = 0x14;
-        trigger.id = 0x321;
-        trigger.dlc = 2;
-        trigger.data[0] = 0xAA;
-        trigger.data[1] = 0xBB;
+        const CAN_Frame trigger = frameOf(0x14, 0x321, 2, {0xAA, 0xBB});
         CAN_Frame other = trigger;
         other.data[1] = 0xBC;
         // Until our adapter hears the peer, its frames go past it.

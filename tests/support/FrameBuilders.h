@@ -19,6 +19,14 @@ inline CAN_Frame frameOf(std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
     return f;
 }
 
+// The frame with the time stamp seconds and microseconds.
+inline CAN_Frame stampedAt(CAN_Frame frame, std::uint32_t seconds, std::uint32_t microseconds)
+{
+    frame.timestampHigh = seconds;
+    frame.timestampLow = microseconds;
+    return frame;
+}
+
 // The numbers first to last, inclusive.
 inline std::vector<std::uint32_t> numberRange(std::uint32_t first, std::uint32_t last)
 {
