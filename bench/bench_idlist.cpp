@@ -1,13 +1,9 @@
 #include "Bench.h"
-
-#include "capture/FrameStore.h"
-#include "capture/WindowMessages.h"
-#include "display/FrameListView.h"
-#include "display/FrameRowWidget.h"
+#include "BusTraffic.h"
+#include "ShownView.h"
 
 #include <QCoreApplication>
 
-#include <chrono>
 #include <memory>
 
 namespace {
@@ -33,37 +29,29 @@ struct IdListView {
     CVEXOView view;
 };
 
-// Frame n has an identifier of its own: half standard, half extended.
+// Frame n has an identifier of its own, half standard, half extended, and the
+// data and time stamp of bus traffic.
 CAN_Frame newIdentifierFrame(std::uint32_t n)
 {
-    CAN_Frame frame;
+    CAN_Frame frame = bench::busFrame(n);
     const bool extended = n % 2 == 1;
     frame.type = extended ? 0x06 : 0x04;
     frame.id = extended ? 0x100000 + n : n % 0x800;
     if (!extended && n >= 0x1000)
         frame.id = 0x100000 + n; // more standard identifiers than there are
-    frame.dlc = 8;
-    for (int i = 0; i < 8; ++i)
-        frame.data[i] = static_cast<std::uint8_t>(n >> i);
-    frame.timestampHigh = n / 20000;
-    frame.timestampLow = (n % 20000) * 50;
     return frame;
 }
 
 // Paints at screen rate, as a shown window does.
 void feed(IdListView &shown)
 {
-    auto lastPaint = std::chrono::steady_clock::now();
+    bench::ScreenRate screen;
     for (std::uint32_t n = 0; n < Identifiers; ++n) {
         const int hint = n % 100 == 99 ? DisplayHint::ShowNow : DisplayHint::StoreQuietly;
         shown.view.OnNewFrame(newIdentifierFrame(n), hint);
-        const auto now = std::chrono::steady_clock::now();
-        if (now - lastPaint >= std::chrono::milliseconds(16)) {
-            QCoreApplication::processEvents();
-            lastPaint = std::chrono::steady_clock::now();
-        }
+        screen.tick();
     }
-    QCoreApplication::processEvents();
+    screen.finish();
 }
 
 } // namespace

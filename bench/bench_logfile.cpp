@@ -1,10 +1,7 @@
 #include "Bench.h"
-#include "BusTraffic.h"
+#include "ShownView.h"
 
 #include "app/MessageReporter.h"
-#include "capture/FrameStore.h"
-#include "display/FrameListView.h"
-#include "display/FrameRowWidget.h"
 #include "logfile/LogFileCommands.h"
 
 #include <QCoreApplication>
@@ -26,22 +23,9 @@ public:
 };
 
 // The main view, shown, with real rows, and a full capture of bus traffic.
-struct ShownCapture {
-    ShownCapture()
-    {
-        doc.setRowFactory(&rows);
-        doc.OnNewDocument();
-        view.setDocument(&doc);
-        view.resize(1000, 1400);
-        view.show();
-        for (std::uint32_t n = 0; n < FrameCount; ++n)
-            view.OnNewFrame(bench::busFrame(n), n + 1 == FrameCount ? 0 : 2);
-        QCoreApplication::processEvents();
-    }
+struct ShownCapture : bench::ShownView {
+    ShownCapture() { capture(FrameCount); }
 
-    SquareRowFactory rows{nullptr, nullptr};
-    CVEXODoc doc;
-    CVEXOView view;
     SilentMessages messages;
     LogFileCommands commands{doc, view, messages};
 };

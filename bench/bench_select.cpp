@@ -1,10 +1,6 @@
 #include "Bench.h"
-#include "BusTraffic.h"
+#include "ShownView.h"
 
-#include "capture/FrameStore.h"
-#include "capture/WindowMessages.h"
-#include "display/FrameListView.h"
-#include "display/FrameRowWidget.h"
 #include "select/SelectionRules.h"
 #include "select/ShownPage.h"
 
@@ -16,19 +12,8 @@ constexpr std::uint32_t FrameCount = CVEXODoc::CaptureLimit;
 constexpr int Runs = 21;
 
 // A full capture in the shown main view with real rows, its last page on screen.
-struct FullCapture {
-    FullCapture()
-    {
-        doc.setRowFactory(&rows);
-        doc.OnNewDocument();
-        view.setDocument(&doc);
-        view.resize(1000, 1400);
-        view.show();
-        for (std::uint32_t n = 0; n + 1 < FrameCount; ++n)
-            view.OnNewFrame(bench::busFrame(n), DisplayHint::StoreQuietly);
-        view.OnNewFrame(bench::busFrame(FrameCount - 1), DisplayHint::ShowNow);
-        QCoreApplication::processEvents();
-    }
+struct FullCapture : bench::ShownView {
+    FullCapture() { capture(FrameCount); }
 
     // Milliseconds of the operation, each run prepared by setup. The paint
     // that follows a rebuilt page comes at screen rate (refresh_page measures
@@ -44,10 +29,6 @@ struct FullCapture {
                    },
                    operation);
     }
-
-    SquareRowFactory rows{nullptr, nullptr};
-    CVEXODoc doc;
-    CVEXOView view;
 };
 
 } // namespace

@@ -1,14 +1,8 @@
 #include "Bench.h"
-#include "BusTraffic.h"
-
-#include "capture/FrameStore.h"
-#include "capture/WindowMessages.h"
-#include "display/FrameListView.h"
-#include "display/FrameRowWidget.h"
+#include "ShownView.h"
 
 #include <QCoreApplication>
 
-#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -16,50 +10,17 @@ namespace {
 
 constexpr std::uint32_t FrameCount = CVEXODoc::CaptureLimit;
 
-// The main view, shown, with real rows, big enough to show a whole page.
-struct ShownView {
-    ShownView()
-    {
-        doc.setRowFactory(&rows);
-        doc.OnNewDocument();
-        view.setDocument(&doc);
-        view.resize(1000, 1400);
-        view.show();
-        QCoreApplication::processEvents();
-    }
-
-    SquareRowFactory rows{nullptr, nullptr};
-    CVEXODoc doc;
-    CVEXOView view;
-};
-
-// A shown window paints what changed at screen rate, not once per frame:
-// pending events, the paints among them, are processed at most every 16 ms of
-// wall time, and once at the end so that the last frame is on screen.
-class ScreenRate {
-public:
-    void tick()
-    {
-        const auto now = std::chrono::steady_clock::now();
-        if (now - m_lastPaint >= Frame) {
-            QCoreApplication::processEvents();
-            m_lastPaint = std::chrono::steady_clock::now();
-        }
-    }
-    void finish() { QCoreApplication::processEvents(); }
-
-private:
-    static constexpr std::chrono::milliseconds Frame{16};
-    std::chrono::steady_clock::time_point m_lastPaint = std::chrono::steady_clock::now();
-};
-
 void liveThroughput(const char *name, const std::function<int(std::uint32_t)> &hintFor)
 {
-    std::unique_ptr<ShownView> shown;
+    std::unique_ptr<bench::ShownView> shown;
     const double s = bench::medianSeconds(
-        3, [&] { shown = std::make_unique<ShownView>(); },
+        3,
         [&] {
-            ScreenRate screen;
+            shown = std::make_unique<bench::ShownView>();
+            QCoreApplication::processEvents();
+        },
+        [&] {
+            bench::ScreenRate screen;
             for (std::uint32_t n = 0; n < FrameCount; ++n) {
                 shown->view.OnNewFrame(bench::busFrame(n), hintFor(n));
                 screen.tick();
@@ -89,7 +50,8 @@ VEXO_BENCHMARK(view_hint2)
 // Rebuilding one full page, until it is painted.
 VEXO_BENCHMARK(refresh_page)
 {
-    ShownView shown;
+    bench::ShownView shown;
+    QCoreApplication::processEvents();
     for (std::uint32_t n = 0; n < 1000; ++n)
         shown.view.OnNewFrame(bench::busFrame(n), DisplayHint::ShowNow);
     QCoreApplication::processEvents();
