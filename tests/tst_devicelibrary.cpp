@@ -22,7 +22,6 @@
 #include <QDir>
 #include <QFile>
 #include <QLoggingCategory>
-#include <QProcess>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -683,21 +682,12 @@ private slots:
         QCOMPARE(int(library->DevOpen(indexOf(*library, "VCCAN0___"))), 0);
         QCOMPARE(int(library->DevStart(1)), 0);
 
-        QProcess listener;
-        listener.setProcessChannelMode(QProcess::MergedChannels);
-        listener.start(canbusutil,
-                       {QStringLiteral("-l"), QStringLiteral("virtualcan"),
-                        virtualCanServer() + QStringLiteral("/can0")});
-        QVERIFY(listener.waitForStarted());
-        QByteArray output;
-        auto read = [&] {
-            listener.waitForReadyRead(100);
-            output += listener.readAll();
-            return output;
-        };
+        CanbusutilListener listener(canbusutil);
+        QVERIFY(listener.started());
         // Until the listener is connected our frames go past it: probe.
         QTRY_VERIFY_WITH_TIMEOUT(
-            (library->DevSendFrame(frameOf(0x14, 0x7EE, {})), read().contains("7EE")), 15000);
+            (library->DevSendFrame(frameOf(0x14, 0x7EE, {})), listener.read().contains("7EE")),
+            15000);
 
         library->DevSendFrame(frameOf(0x14, 0x123, {0xDE, 0xAD, 0xBE, 0xEF}));
         library->DevSendFrame(frameOf(0x16, 0x1ABCDEF, {0x01, 0x02}));
@@ -708,10 +698,10 @@ private slots:
             QRegularExpression(QStringLiteral("\\b321\\s+\\[3\\]\\s+Remote Request")),
         };
         for (const auto &pattern : expected)
-            QTRY_VERIFY2_WITH_TIMEOUT(pattern.match(QString::fromLatin1(read())).hasMatch(),
-                                      output.constData(), 10000);
-        listener.kill();
-        listener.waitForFinished();
+            QTRY_VERIFY2_WITH_TIMEOUT(
+                pattern.match(QString::fromLatin1(listener.read())).hasMatch(),
+                listener.output().constData(), 10000);
+        listener.stop();
         library->DevRelease();
     }
 

@@ -30,7 +30,6 @@
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QMenuBar>
-#include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -122,32 +121,22 @@ private slots:
         if (canbusutil.isEmpty())
             QSKIP("canbusutil is not installed");
         Program program("VCCAN0___");
-        QProcess listener;
-        listener.setProcessChannelMode(QProcess::MergedChannels);
-        listener.start(canbusutil,
-                       {QStringLiteral("-l"), QStringLiteral("virtualcan"),
-                        virtualCanServer() + QStringLiteral("/can0")});
-        QVERIFY(listener.waitForStarted());
-        QByteArray output;
-        auto read = [&] {
-            listener.waitForReadyRead(100);
-            output += listener.readAll();
-            return output;
-        };
+        CanbusutilListener listener(canbusutil);
+        QVERIFY(listener.started());
 
         // Until the listener is connected our frames go past it: row 1 probes.
         int probes = 0;
         QTRY_VERIFY_WITH_TIMEOUT(
-            (program.exerciser->row(1).send->click(), ++probes, read().contains("7AB")), Patience);
+            (program.exerciser->row(1).send->click(), ++probes, listener.read().contains("7AB")),
+            Patience);
 
         retype(program.row(0).identifier(), QStringLiteral("5a5"));
         choose(program.row(0).dlc(), 4);
         program.exerciser->row(0).send->click();
         const QRegularExpression printed(QStringLiteral("\\b5A5\\s+\\[4\\]\\s+12 34 56 78\\b"));
-        QTRY_VERIFY2_WITH_TIMEOUT(printed.match(QString::fromLatin1(read())).hasMatch(),
-                                  output.constData(), Patience);
-        listener.kill();
-        listener.waitForFinished();
+        QTRY_VERIFY2_WITH_TIMEOUT(printed.match(QString::fromLatin1(listener.read())).hasMatch(),
+                                  listener.output().constData(), Patience);
+        listener.stop();
 
         // Back in the capture as a transmitted frame, counted as Tx.
         QTRY_COMPARE_WITH_TIMEOUT(program.sent(0x5A5).size(), std::size_t(1), Patience);

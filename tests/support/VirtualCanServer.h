@@ -1,6 +1,8 @@
 #pragma once
 
+#include <QByteArray>
 #include <QHostAddress>
+#include <QProcess>
 #include <QStandardPaths>
 #include <QString>
 #include <QTcpServer>
@@ -30,3 +32,39 @@ inline QString canbusutilPath()
     return QStandardPaths::findExecutable(QStringLiteral("canbusutil"),
                                           {QStringLiteral("/usr/lib/qt6/bin"), QString()});
 }
+
+// canbusutil listening on can0 of the private virtual bus, printing every frame
+// it sees; read() returns all it has printed so far.
+class CanbusutilListener {
+public:
+    explicit CanbusutilListener(const QString &canbusutil)
+    {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(canbusutil,
+                        {QStringLiteral("-l"), QStringLiteral("virtualcan"),
+                         virtualCanServer() + QStringLiteral("/can0")});
+    }
+    ~CanbusutilListener() { stop(); }
+    CanbusutilListener(const CanbusutilListener &) = delete;
+    CanbusutilListener &operator=(const CanbusutilListener &) = delete;
+
+    bool started() { return m_process.waitForStarted(); }
+    const QByteArray &read()
+    {
+        m_process.waitForReadyRead(100);
+        m_output += m_process.readAll();
+        return m_output;
+    }
+    const QByteArray &output() const { return m_output; }
+    void stop()
+    {
+        if (m_process.state() == QProcess::NotRunning)
+            return;
+        m_process.kill();
+        m_process.waitForFinished();
+    }
+
+private:
+    QProcess m_process;
+    QByteArray m_output;
+};
