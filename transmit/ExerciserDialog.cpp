@@ -155,11 +155,11 @@ void CExerciserDlg::UpdateRowControls()
         FrameRowEditors &frame = *row.frame;
         const RowControlState state =
             RowControlsFor(row.toggle->text().toStdString(), frame.fields());
-        frame.kind()->setEnabled(state.frameFieldsEnabled);
-        frame.identifier()->setEnabled(state.frameFieldsEnabled);
-        frame.dlc()->setEnabled(state.frameFieldsEnabled);
-        row.reset->setEnabled(state.frameFieldsEnabled);
-        row.send->setEnabled(state.frameFieldsEnabled);
+        frame.kind()->setEnabled(state.fieldsEnabled);
+        frame.identifier()->setEnabled(state.fieldsEnabled);
+        frame.dlc()->setEnabled(state.fieldsEnabled);
+        row.reset->setEnabled(state.fieldsEnabled);
+        row.send->setEnabled(state.fieldsEnabled);
         for (int i = 0; i < DataFieldCount; ++i)
             frame.data(i)->setEnabled(state.dataEnabled[static_cast<std::size_t>(i)]);
         if (state.identifierLength)

@@ -84,7 +84,7 @@ CExerciserChildDlg::~CExerciserChildDlg() = default;
 
 void CExerciserChildDlg::applyRowState(FrameRowEditors &row, bool enabled)
 {
-    const PaneRowState state = PaneRowControlsFor(enabled, row.fields());
+    const RowControlState state = PaneRowControlsFor(enabled, row.fields());
     row.kind()->setEnabled(state.fieldsEnabled);
     row.identifier()->setEnabled(state.fieldsEnabled);
     row.dlc()->setEnabled(state.fieldsEnabled);

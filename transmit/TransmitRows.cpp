@@ -86,6 +86,17 @@ FrameRowFields rowWith(int kind, std::string_view identifier)
     return row;
 }
 
+RowControlState editableRowControls(const FrameRowFields &row)
+{
+    const FrameKind &kind = frameKindAt(row.kind);
+    RowControlState state;
+    state.fieldsEnabled = true;
+    state.identifierLength = kind.identifierLength;
+    state.identifierReplacement = ClampedIdentifierText(row.kind, row.identifier);
+    state.dataEnabled = dataFieldsFor(kind, row.dlc);
+    return state;
+}
+
 } // namespace
 
 const FrameKind &frameKindAt(int index)
@@ -172,30 +183,12 @@ std::string IntervalMessage(IntervalProblem problem)
 
 RowControlState RowControlsFor(std::string_view toggleCaption, const FrameRowFields &row)
 {
-    RowControlState state;
-    if (toggleCaption == StopCaption) {
-        state.frameFieldsEnabled = false;
-        return state;
-    }
-    const FrameKind &kind = frameKindAt(row.kind);
-    state.frameFieldsEnabled = true;
-    state.identifierLength = kind.identifierLength;
-    state.identifierReplacement = ClampedIdentifierText(row.kind, row.identifier);
-    state.dataEnabled = dataFieldsFor(kind, row.dlc);
-    return state;
+    return toggleCaption == StopCaption ? RowControlState{} : editableRowControls(row);
 }
 
-PaneRowState PaneRowControlsFor(bool enabled, const FrameRowFields &row)
+RowControlState PaneRowControlsFor(bool enabled, const FrameRowFields &row)
 {
-    PaneRowState state;
-    if (!enabled)
-        return state;
-    const FrameKind &kind = frameKindAt(row.kind);
-    state.fieldsEnabled = true;
-    state.identifierLength = kind.identifierLength;
-    state.identifierReplacement = ClampedIdentifierText(row.kind, row.identifier);
-    state.dataEnabled = dataFieldsFor(kind, row.dlc);
-    return state;
+    return enabled ? editableRowControls(row) : RowControlState{};
 }
 
 FrameRowFields OpeningRow(int row)

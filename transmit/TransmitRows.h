@@ -100,12 +100,12 @@ std::string IntervalMessage(IntervalProblem problem);
 inline constexpr std::string_view AutoCaption = "Auto";
 inline constexpr std::string_view StopCaption = "Stop";
 
-// Enabled states of a transmit row's controls.
+// Enabled states of the controls of a transmit row or of a response pane row.
 struct RowControlState {
-    bool frameFieldsEnabled = true; // kind, identifier, DLC, Reset and Send
+    bool fieldsEnabled = false; // kind, identifier and DLC; Reset and Send in a transmit row
     std::array<bool, DataFieldCount> dataEnabled{};
-    // Set only on a row that does not run: the identifier's length limit and
-    // the text it must show instead of its own.
+    // Set only on an editable row: the identifier's length limit and the text
+    // it must show instead of its own.
     std::optional<int> identifierLength;
     std::optional<std::string_view> identifierReplacement;
 };
@@ -114,16 +114,9 @@ struct RowControlState {
 // its kind's identifier limit and the data fields its kind and DLC allow.
 RowControlState RowControlsFor(std::string_view toggleCaption, const FrameRowFields &row);
 
-// Enabled states of one of the response pane's two rows.
-struct PaneRowState {
-    bool fieldsEnabled = false; // kind, identifier and DLC
-    std::array<bool, DataFieldCount> dataEnabled{};
-    // Set only while the pane is enabled, as for a transmit row.
-    std::optional<int> identifierLength;
-    std::optional<std::string_view> identifierReplacement;
-};
-
-PaneRowState PaneRowControlsFor(bool enabled, const FrameRowFields &row);
+// A response pane row is editable, as a transmit row that does not run, while
+// the pane is enabled.
+RowControlState PaneRowControlsFor(bool enabled, const FrameRowFields &row);
 
 // The rows as they start: in the Exerciser, at Reset, and in the response pane.
 inline constexpr std::array<std::string_view, DataFieldCount> DefaultData = {
