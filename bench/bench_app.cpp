@@ -4,6 +4,7 @@
 #include "app/MainFrame.h"
 #include "app/MessageReporter.h"
 #include "capture/FrameStore.h"
+#include "capture/ReceiverWindow.h"
 #include "device/VexoDeviceLibrary.h"
 #include "device/VirtualAdapters.h"
 
@@ -44,6 +45,7 @@ VEXO_BENCHMARK(ui_latency_p99)
     doc.OnNewDocument();
     SilentReporter messages;
     CMainFrame frame(doc, library, &messages);
+    frame.receiver()->setBatchInterval(CRxWnd::ScreenRefresh);
     frame.resize(1100, 800);
     frame.show();
     QEventLoop settle;

@@ -91,11 +91,11 @@ void CVEXODoc::AddFrame(const RowRect &rect, RowParent *parent, CAN_Frame frame,
     // frames; the main frame clears them on its own schedule.
     if (frame.type & FrameType::Transmitted) {
         if (m_txCount % 2 == 1)
-            setLinkFlag(LinkStatus::TransmitActivity, true);
+            raiseActivity(LinkStatus::TransmitActivity);
         ++m_txCount;
     } else {
         if (m_rxCount % 4 != 0)
-            setLinkFlag(LinkStatus::ReceiveActivity, true);
+            raiseActivity(LinkStatus::ReceiveActivity);
         ++m_rxCount;
     }
 
@@ -122,8 +122,42 @@ void CVEXODoc::AddFrame(const RowRect &rect, RowParent *parent, CAN_Frame frame,
     m_pageStart = std::max(0, m_pageEnd - PageSize);
 
     ++m_frameCount;
+    countPages();
+    if (m_batchDepth > 0) {
+        m_reportDue = true;
+        return;
+    }
     ReportCounters();
-    UpdatePageCount();
+    reportPageCount();
+}
+
+void CVEXODoc::raiseActivity(std::uint8_t mask)
+{
+    if (m_batchDepth > 0)
+        m_batchActivity |= mask;
+    else
+        setLinkFlag(mask, true);
+}
+
+void CVEXODoc::endBatch()
+{
+    if (m_batchDepth > 0)
+        --m_batchDepth;
+    reportBatch();
+}
+
+void CVEXODoc::reportBatch()
+{
+    for (const std::uint8_t mask : {LinkStatus::TransmitActivity, LinkStatus::ReceiveActivity}) {
+        if (m_batchActivity & mask)
+            setLinkFlag(mask, true);
+    }
+    m_batchActivity = 0;
+    if (!m_reportDue)
+        return;
+    m_reportDue = false;
+    ReportCounters();
+    reportPageCount();
 }
 
 void CVEXODoc::addToIndexList(const RowRect &rect, RowParent *parent, std::uint32_t index,
@@ -388,10 +422,20 @@ void CVEXODoc::ReportCounters()
 
 void CVEXODoc::UpdatePageCount()
 {
+    countPages();
+    reportPageCount();
+}
+
+void CVEXODoc::countPages()
+{
     const auto size = static_cast<std::int32_t>(m_displayList.size());
     m_pageCount = size / PageSize + 1;
     if (size != 0 && size % PageSize == 0)
         --m_pageCount;
+}
+
+void CVEXODoc::reportPageCount()
+{
     if (m_controlBar)
         m_controlBar->SetPageCountText("/" + std::to_string(m_pageCount));
 }

@@ -80,6 +80,17 @@ public:
     CAN_Packet FindNeighbour(std::uint32_t number, int direction, int &edge) const;
     void ReportCounters();
     void UpdatePageCount();
+
+    // Live frames arrive in batches. Between beginBatch and endBatch the
+    // counters, the fill level, the page count and the activity flags are
+    // not reported frame by frame: endBatch reports them once, with the
+    // values after the batch's last frame. Batches may nest (a message box
+    // handles the next batch in its own event loop); every endBatch reports.
+    void beginBatch() { ++m_batchDepth; }
+    void endBatch();
+    // Reports what a batch has changed so far, at once (before a message box
+    // opens in the middle of a batch).
+    void reportBatch();
     void SetErrorStatus(CAN_ErrorStatus status);
     void SetDisplayMode(std::uint8_t mode);
     // Replaces the capture by frames read from a log: they become the arrival
@@ -145,6 +156,10 @@ private:
     // Marks the display list as changed by something other than a live frame.
     void displayListReplaced() { m_identifierDisplayKnown = false; }
     void setLinkFlag(std::uint8_t mask, bool on);
+    // Raises an activity flag now, or at the end of the batch.
+    void raiseActivity(std::uint8_t mask);
+    void countPages();
+    void reportPageCount();
     void clearLists();
     void reserveCapacities();
 
@@ -173,4 +188,7 @@ private:
     std::int32_t m_pageCount = 1;
     CAN_ErrorStatus m_errorStatus;
     std::uint8_t m_displayMode = IndexList;
+    int m_batchDepth = 0;
+    bool m_reportDue = false;
+    std::uint8_t m_batchActivity = 0;
 };

@@ -1,17 +1,29 @@
 #include "capture/NotificationQueue.h"
 
-bool NotificationQueue::push(const Notification &notification)
+void NotificationQueue::setMinimumInterval(Clock::duration interval)
+{
+    m_interval = interval < Clock::duration::zero() ? Clock::duration::zero() : interval;
+}
+
+WakeRequest NotificationQueue::push(const Notification &notification)
 {
     std::lock_guard guard(m_mutex);
     m_pending.push_back(notification);
     if (m_wakePending)
-        return false;
+        return {};
     m_wakePending = true;
-    return true;
+    if (m_interval == Clock::duration::zero() || !m_taken)
+        return {WakeRequest::Now};
+    const Clock::time_point due = m_lastTaken + m_interval;
+    if (m_clock.now() >= due)
+        return {WakeRequest::Now};
+    return {WakeRequest::Later, due};
 }
 
 void NotificationQueue::takePending()
 {
+    const Clock::time_point now =
+        m_interval == Clock::duration::zero() ? Clock::time_point{} : m_clock.now();
     if (m_position >= m_batch.size()) {
         // The old batch is done: the two vectors trade places and keep their
         // capacity.
@@ -20,12 +32,16 @@ void NotificationQueue::takePending()
         std::lock_guard guard(m_mutex);
         m_batch.swap(m_pending);
         m_wakePending = false;
+        m_taken = true;
+        m_lastTaken = now;
         return;
     }
     std::lock_guard guard(m_mutex);
     m_batch.insert(m_batch.end(), m_pending.begin(), m_pending.end());
     m_pending.clear();
     m_wakePending = false;
+    m_taken = true;
+    m_lastTaken = now;
 }
 
 bool NotificationQueue::next(Notification &notification)

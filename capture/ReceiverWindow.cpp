@@ -23,14 +23,68 @@ CRxWnd::CRxWnd(QObject *parent) : QObject(parent)
     setObjectName(QStringLiteral("ss"));
 }
 
+CRxWnd::~CRxWnd()
+{
+    stopTimer();
+}
+
+void CRxWnd::setBatchInterval(Clock::duration interval)
+{
+    m_queue.setMinimumInterval(interval);
+    if (m_queue.minimumInterval() > Clock::duration::zero() && !m_timer.joinable())
+        m_timer = std::thread([this] { runTimer(); });
+}
+
+void CRxWnd::stopTimer()
+{
+    {
+        std::lock_guard guard(m_timerMutex);
+        m_timerStop = true;
+    }
+    m_timerWake.notify_all();
+    if (m_timer.joinable())
+        m_timer.join();
+}
+
+void CRxWnd::runTimer()
+{
+    std::unique_lock lock(m_timerMutex);
+    while (!m_timerStop) {
+        if (m_wakeAt == Clock::never()) {
+            m_timerWake.wait(lock);
+            continue;
+        }
+        if (SteadyClock::instance().now() < m_wakeAt) {
+            m_timerWake.wait_until(lock, m_wakeAt);
+            continue;
+        }
+        m_wakeAt = Clock::never();
+        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
+    }
+}
+
+void CRxWnd::requestWake(const WakeRequest &wake)
+{
+    if (wake.kind == WakeRequest::Now) {
+        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
+    } else if (wake.kind == WakeRequest::Later) {
+        {
+            std::lock_guard guard(m_timerMutex);
+            if (wake.at >= m_wakeAt)
+                return;
+            m_wakeAt = wake.at;
+        }
+        m_timerWake.notify_all();
+    }
+}
+
 void CRxWnd::postFrame(int message, const CAN_Frame &frame, int hint)
 {
     Notification notification;
     notification.message = message;
     notification.frame = frame;
     notification.hint = hint;
-    if (m_queue.push(notification))
-        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
+    requestWake(m_queue.push(notification));
 }
 
 void CRxWnd::postErrorStatus(const CAN_ErrorStatus &status)
@@ -38,8 +92,7 @@ void CRxWnd::postErrorStatus(const CAN_ErrorStatus &status)
     Notification notification;
     notification.message = WM_ERROR_STATUS_NOTIFY;
     notification.status = status;
-    if (m_queue.push(notification))
-        QCoreApplication::postEvent(this, new QEvent(WakeEvent));
+    requestWake(m_queue.push(notification));
 }
 
 void CRxWnd::discardPending()
@@ -58,6 +111,8 @@ bool CRxWnd::event(QEvent *event)
 void CRxWnd::handlePending()
 {
     m_queue.takePending();
+    if (m_document)
+        m_document->beginBatch();
     // A handler may open a message box, whose event loop handles the next
     // wake-up (and so the rest of this batch) or discards what is left.
     Notification n;
@@ -76,6 +131,8 @@ void CRxWnd::handlePending()
             break;
         }
     }
+    if (m_document)
+        m_document->endBatch();
 }
 
 void CRxWnd::OnFrameNotify(const CAN_Frame &frame, int hint)
@@ -116,6 +173,9 @@ void CRxWnd::passToView(const CAN_Frame &frame, int hint)
         // open show no further box.
         if (!m_limitMessageShown) {
             m_limitMessageShown = true;
+            // The box shows over counters that are up to date.
+            if (m_document)
+                m_document->reportBatch();
             if (m_messages)
                 m_messages->showMessage(MessageIcon::Warning,
                                         "Exceeded 50,000 CAN data/remote frames");

@@ -6,6 +6,10 @@
 
 #include <QObject>
 
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
 class BusStatistics;
 class CVEXODoc;
 class ConnectionState;
@@ -18,11 +22,25 @@ class MessageReporter;
 // everything that has arrived, in arrival order. A full bus thus costs the
 // event loop a wake-up per batch, not an event per frame, and cannot pile up
 // a backlog of events behind the window's own work.
+//
+// With a batch interval (the program uses the screen's refresh period),
+// batches come at most that often: a notification that follows a batch too
+// closely is woken for by a small timer thread of the receiver once the
+// interval has passed, so that the user-interface thread sleeps meanwhile.
+// The store reports its counters once per batch.
 class CRxWnd : public QObject, public NotifyTarget {
     Q_OBJECT
 
 public:
+    // The screen's refresh period: the batch interval of the program.
+    static constexpr std::chrono::microseconds ScreenRefresh{16'667};
+
     explicit CRxWnd(QObject *parent = nullptr);
+    ~CRxWnd() override;
+
+    // Before notifications arrive; zero (the default) handles every batch as
+    // soon as the user-interface thread is free.
+    void setBatchInterval(Clock::duration interval);
 
     void setView(FrameSink *view) { m_view = view; }
     void setDocument(CVEXODoc *document) { m_document = document; }
@@ -52,6 +70,9 @@ private:
     void OnFrameNotifyUntimed(const CAN_Frame &frame, int hint);
     void OnErrorStatusNotify(const CAN_ErrorStatus &status);
     void passToView(const CAN_Frame &frame, int hint);
+    void requestWake(const WakeRequest &wake);
+    void runTimer();
+    void stopTimer();
 
     CAN_Frame m_frame;
     CAN_Frame m_untimedFrame;
@@ -66,4 +87,12 @@ private:
     BusStatistics *m_statistics = nullptr;
 
     NotificationQueue m_queue;
+
+    // The timer thread that wakes the user-interface thread for a batch that
+    // had to wait.
+    std::thread m_timer;
+    std::mutex m_timerMutex;
+    std::condition_variable m_timerWake;
+    Clock::time_point m_wakeAt = Clock::never(); // guarded by m_timerMutex
+    bool m_timerStop = false;                    // guarded by m_timerMutex
 };
