@@ -26,8 +26,10 @@ QLabel *makeCounter(QWidget *parent)
     counter->setFrameShape(QFrame::StyledPanel);
     counter->setFrameShadow(QFrame::Sunken);
     counter->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    // A fixed size keeps a changing count from re-laying out the bar.
-    counter->setFixedWidth(50);
+    // A fixed size, in both directions, keeps a changing count from
+    // re-laying out the bar: a new text then costs a repaint of the counter
+    // alone.
+    counter->setFixedSize(50, counter->sizeHint().height());
     return counter;
 }
 
