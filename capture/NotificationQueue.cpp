@@ -30,16 +30,22 @@ void NotificationQueue::takePending()
         m_batch.clear();
         m_position = 0;
         std::lock_guard guard(m_mutex);
+        markTaken(now);
         m_batch.swap(m_pending);
-        m_wakePending = false;
-        m_taken = true;
-        m_lastTaken = now;
         return;
     }
     std::lock_guard guard(m_mutex);
+    markTaken(now);
     m_batch.insert(m_batch.end(), m_pending.begin(), m_pending.end());
     m_pending.clear();
+}
+
+void NotificationQueue::markTaken(Clock::time_point now)
+{
     m_wakePending = false;
+    // A wake-up that finds nothing holds back nothing after it.
+    if (m_pending.empty())
+        return;
     m_taken = true;
     m_lastTaken = now;
 }

@@ -70,6 +70,9 @@ public:
     std::size_t pendingCount() const;
 
 private:
+    // With m_mutex held: the pending notifications are being taken at now.
+    void markTaken(Clock::time_point now);
+
     const Clock &m_clock;
     Clock::duration m_interval{0};
 
