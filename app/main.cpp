@@ -5,6 +5,8 @@
 
 #include <QTextStream>
 
+#include <cstdlib>
+
 int main(int argc, char *argv[])
 {
     QStringList given;
@@ -13,6 +15,12 @@ int main(int argc, char *argv[])
     // The help, the version and the adapter list are answered on the terminal,
     // also where there is no display (over ssh, in a script at the test bench).
     const bool headless = !displayAvailable(given);
+    // Without TZ, the C library looks at /etc/localtime again for every local
+    // time it works out, and the style asks for one whenever it paints a
+    // group box: many times a second while frames arrive. Named once here,
+    // the zone file is read once.
+    if (std::getenv("TZ") == nullptr)
+        setenv("TZ", ":/etc/localtime", 0);
     if (headless)
         qputenv("QT_QPA_PLATFORM", "offscreen");
 
