@@ -63,8 +63,7 @@ void SquareRow::destroyWidget()
 }
 
 void SquareRow::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                           std::uint8_t dlc, const std::string &dataText,
-                           const std::string &timeText)
+                           std::uint8_t dlc, std::string_view dataText, std::string_view timeText)
 {
     if (!m_content.place(number, type, id, dlc, dataText, timeText))
         reportPacketError();
@@ -72,8 +71,8 @@ void SquareRow::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_
 }
 
 void SquareRow::UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                            std::uint8_t dlc, const std::string &dataText,
-                            const std::string &timeText, std::int32_t xOrigin)
+                            std::uint8_t dlc, std::string_view dataText, std::string_view timeText,
+                            std::int32_t xOrigin)
 {
     // The wide squares move relative to the row's own left edge.
     const int origin = m_view->canvasPoint(xOrigin, 0).x() - m_rowRect.x();
@@ -121,15 +120,14 @@ CSquare *CListSquare::createSquare()
 }
 
 void CListSquare::PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                             std::uint8_t dlc, const std::string &dataText,
-                             const std::string &timeText)
+                             std::uint8_t dlc, std::string_view dataText, std::string_view timeText)
 {
     m_row.PlaceFrame(number, type, id, dlc, dataText, timeText);
 }
 
 void CListSquare::UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                              std::uint8_t dlc, const std::string &dataText,
-                              const std::string &timeText, std::int32_t xOrigin)
+                              std::uint8_t dlc, std::string_view dataText,
+                              std::string_view timeText, std::int32_t xOrigin)
 {
     m_row.UpdateFrame(number, type, id, dlc, dataText, timeText, xOrigin);
 }
@@ -152,10 +150,14 @@ void CListSquare::refresh()
         if (content.tailRevision() != m_tailRevision)
             changed |= refreshTail();
     }
-    // All the squares are repainted together, with the rest of the window at
-    // screen rate.
-    if (changed)
-        update();
+    // Only the squares that changed are repainted, together with the rest of
+    // the window at screen rate.
+    if (!changed)
+        return;
+    for (CSquare *square : m_squares) {
+        if (square && square->takeChanged())
+            square->update();
+    }
 }
 
 bool CListSquare::refreshLayout()

@@ -4,8 +4,11 @@
 
 #include <QFont>
 #include <QPainter>
+#include <QPixmap>
 #include <QPolygon>
 
+#include <map>
+#include <tuple>
 #include <utility>
 
 namespace {
@@ -25,6 +28,32 @@ void drawBox(QPainter &painter, const PixelRect &r, const QColor &fill)
 {
     painter.fillRect(toQRect(r), fill);
     painter.drawRect(r.left, r.top, r.width() - 1, r.height() - 1);
+}
+
+// The upper half of a square, its label on its colour, drawn once for each
+// look and reused: a row's labels and colours stay the same while its values
+// change with every frame. The looks are few (seven labels, a handful of
+// colours and sizes), so they are kept for the program's lifetime.
+const QPixmap &labelHalf(const QSize &size, qreal pixelRatio, const QColor &colour,
+                         const QString &label)
+{
+    using Key = std::tuple<int, int, qreal, QRgb, QString>;
+    static std::map<Key, QPixmap> halves;
+    const Key key{size.width(), size.height(), pixelRatio, colour.rgba(), label};
+    const auto found = halves.find(key);
+    if (found != halves.end())
+        return found->second;
+    QPixmap half(size * pixelRatio);
+    half.setDevicePixelRatio(pixelRatio);
+    half.fill(Qt::white);
+    QPainter painter(&half);
+    painter.setFont(CSquare::squareFont());
+    painter.setPen(Qt::black);
+    const PixelRect r{0, 0, size.width(), size.height()};
+    drawBox(painter, r, colour);
+    painter.drawText(toQRect(r), Qt::AlignCenter | Qt::TextSingleLine, label);
+    painter.end();
+    return halves.emplace(key, half).first->second;
 }
 
 } // namespace
@@ -80,6 +109,7 @@ bool CSquare::storeColor(const QColor &colour)
     if (colour == m_colour)
         return false;
     m_colour = colour;
+    m_changed = true;
     return true;
 }
 
@@ -88,6 +118,7 @@ bool CSquare::storeText(std::string_view text)
     if (text == m_text)
         return false;
     m_text.assign(text);
+    m_changed = true;
     return true;
 }
 
@@ -96,6 +127,7 @@ bool CSquare::storeShown(bool shown)
     if (shown == m_shown)
         return false;
     m_shown = shown;
+    m_changed = true;
     return true;
 }
 
@@ -105,6 +137,13 @@ void CSquare::swapContents(CSquare &other)
     std::swap(m_label, other.m_label);
     std::swap(m_text, other.m_text);
     std::swap(m_shown, other.m_shown);
+    m_changed = true;
+    other.m_changed = true;
+}
+
+bool CSquare::takeChanged()
+{
+    return std::exchange(m_changed, false);
 }
 
 void CSquare::paintEvent(QPaintEvent *)
@@ -118,10 +157,9 @@ void CSquare::paintEvent(QPaintEvent *)
     painter.setFont(squareFont());
     painter.setPen(Qt::black);
 
-    painter.save();
-    drawBox(painter, halves.upper, m_colour);
-    painter.drawText(toQRect(halves.upper), Qt::AlignCenter | Qt::TextSingleLine, m_label);
-    painter.restore();
+    painter.drawPixmap(
+        toQPoint({halves.upper.left, halves.upper.top}),
+        labelHalf(toQRect(halves.upper).size(), devicePixelRatioF(), m_colour, m_label));
 
     painter.save();
     drawBox(painter, halves.lower, Qt::white);

@@ -38,6 +38,9 @@ public:
     // Exchanges colour, label, value and shown state with another square;
     // both keep their places.
     void swapContents(CSquare &other);
+    // Whether anything was stored since the last call: the square needs a
+    // repaint.
+    bool takeChanged();
 
     bool isShown() const { return m_shown; }
     QColor color() const { return m_colour; }
@@ -55,4 +58,5 @@ private:
     QString m_label;
     std::string m_text;
     bool m_shown = true;
+    bool m_changed = false;
 };
