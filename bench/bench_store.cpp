@@ -11,11 +11,11 @@ constexpr std::uint32_t FrameCount = CVEXODoc::CaptureLimit;
 
 class IdleRow : public FrameRow {
 public:
-    void PlaceFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, const std::string &,
-                    const std::string &) override
+    void PlaceFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, std::string_view,
+                    std::string_view) override
     { }
-    void UpdateFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, const std::string &,
-                     const std::string &, std::int32_t) override
+    void UpdateFrame(std::uint32_t, std::uint8_t, std::uint32_t, std::uint8_t, std::string_view,
+                     std::string_view, std::int32_t) override
     { }
 };
 

@@ -6,7 +6,7 @@
 
 CAN_Packet::CAN_Packet(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
                        const std::uint8_t (&data)[8], std::uint32_t timestampLow,
-                       std::uint32_t timestampHigh, std::string dataText, std::string timeText)
+                       std::uint32_t timestampHigh, PacketText dataText, PacketText timeText)
     : number(number)
     , type(type)
     , id(id)
@@ -34,7 +34,7 @@ namespace {
 constexpr char HexDigits[] = "0123456789ABCDEF";
 
 // Appends value in decimal, zero-padded to at least width digits.
-void appendDecimal(std::string &out, std::uint32_t value, int width)
+char *appendDecimal(char *out, std::uint32_t value, int width)
 {
     char digits[10];
     int count = 0;
@@ -43,39 +43,43 @@ void appendDecimal(std::string &out, std::uint32_t value, int width)
         value /= 10;
     } while (value != 0);
     for (int i = count; i < width; ++i)
-        out.push_back('0');
+        *out++ = '0';
     while (count > 0)
-        out.push_back(digits[--count]);
+        *out++ = digits[--count];
+    return out;
 }
 
 } // namespace
 
-std::string formatDataText(const std::uint8_t *bytes, int count)
+PacketText formatDataText(const std::uint8_t *bytes, int count)
 {
-    std::string text;
     if (count <= 0)
-        return text;
-    text.reserve(static_cast<std::size_t>(count) * 3 - 1);
-    for (int i = 0; i < count; ++i) {
+        return {};
+    // At most eight bytes: 23 characters.
+    char text[8 * 3];
+    char *out = text;
+    for (int i = 0; i < count && i < 8; ++i) {
         if (i > 0)
-            text.push_back(' ');
-        text.push_back(HexDigits[bytes[i] >> 4]);
-        text.push_back(HexDigits[bytes[i] & 0x0F]);
+            *out++ = ' ';
+        *out++ = HexDigits[bytes[i] >> 4];
+        *out++ = HexDigits[bytes[i] & 0x0F];
     }
-    return text;
+    return PacketText(std::string_view(text, static_cast<std::size_t>(out - text)));
 }
 
-std::string formatTimeText(std::uint32_t timestampLow, std::uint32_t timestampHigh)
+PacketText formatTimeText(std::uint32_t timestampLow, std::uint32_t timestampHigh)
 {
     const std::uint32_t seconds = timestampHigh & 0xFFFF;
-    std::string text;
-    text.reserve(15);
-    appendDecimal(text, seconds / 60, 2);
-    text.push_back(':');
-    appendDecimal(text, seconds % 60, 2);
-    text.append("  ");
-    appendDecimal(text, timestampLow / 1000, 3);
-    text.push_back('.');
-    appendDecimal(text, timestampLow % 1000, 3);
-    return text;
+    // Four digits of minutes at most, seven of milliseconds: 20 characters.
+    char text[32];
+    char *out = text;
+    out = appendDecimal(out, seconds / 60, 2);
+    *out++ = ':';
+    out = appendDecimal(out, seconds % 60, 2);
+    *out++ = ' ';
+    *out++ = ' ';
+    out = appendDecimal(out, timestampLow / 1000, 3);
+    *out++ = '.';
+    out = appendDecimal(out, timestampLow % 1000, 3);
+    return PacketText(std::string_view(text, static_cast<std::size_t>(out - text)));
 }

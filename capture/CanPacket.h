@@ -1,5 +1,7 @@
 #pragma once
 
+#include "capture/PacketText.h"
+
 #include <cstdint>
 #include <string>
 
@@ -10,7 +12,7 @@ public:
     CAN_Packet() = default;
     CAN_Packet(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
                const std::uint8_t (&data)[8], std::uint32_t timestampLow,
-               std::uint32_t timestampHigh, std::string dataText, std::string timeText);
+               std::uint32_t timestampHigh, PacketText dataText, PacketText timeText);
     CAN_Packet(const CAN_Packet &) = default;
     CAN_Packet(CAN_Packet &&) noexcept = default;
     CAN_Packet &operator=(const CAN_Packet &) = default;
@@ -24,8 +26,8 @@ public:
     std::uint8_t data[8] = {};
     std::uint64_t timestamp = 0; // seconds in the high half, microseconds in the low half
     std::uint8_t shown = 1;
-    std::string dataText;
-    std::string timeText;
+    PacketText dataText;
+    PacketText timeText;
 };
 
 // One entry of the excluded-identifier list of the selection filter.
@@ -46,7 +48,7 @@ public:
 int storedByteCount(std::uint8_t type, std::uint8_t dlc);
 
 // Data bytes as text: "%02X" each, joined by one blank ("11 22 33").
-std::string formatDataText(const std::uint8_t *bytes, int count);
+PacketText formatDataText(const std::uint8_t *bytes, int count);
 
 // Time stamp as text "mm:ss  mmm.uuu" from the low 16 bits of the seconds.
-std::string formatTimeText(std::uint32_t timestampLow, std::uint32_t timestampHigh);
+PacketText formatTimeText(std::uint32_t timestampLow, std::uint32_t timestampHigh);

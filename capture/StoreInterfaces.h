@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 
 // The small interfaces through which the frame store reaches the windows around
 // it. The store works without any of them; each does nothing until set.
@@ -29,11 +30,11 @@ class FrameRow {
 public:
     virtual ~FrameRow() = default;
     virtual void PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                            std::uint8_t dlc, const std::string &dataText,
-                            const std::string &timeText) = 0;
+                            std::uint8_t dlc, std::string_view dataText,
+                            std::string_view timeText) = 0;
     virtual void UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                             std::uint8_t dlc, const std::string &dataText,
-                             const std::string &timeText, std::int32_t xOrigin) = 0;
+                             std::uint8_t dlc, std::string_view dataText, std::string_view timeText,
+                             std::int32_t xOrigin) = 0;
 };
 
 class RowFactory {

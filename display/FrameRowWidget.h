@@ -35,9 +35,9 @@ public:
     SquareRow &operator=(const SquareRow &) = delete;
 
     void PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                    const std::string &dataText, const std::string &timeText) override;
+                    std::string_view dataText, std::string_view timeText) override;
     void UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                     const std::string &dataText, const std::string &timeText,
+                     std::string_view dataText, std::string_view timeText,
                      std::int32_t xOrigin) override;
 
     const SquareRowContent &content() const { return m_content; }
@@ -84,10 +84,9 @@ public:
 
     // The row's operations, for whoever holds the widget.
     void PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                    const std::string &dataText, const std::string &timeText);
+                    std::string_view dataText, std::string_view timeText);
     void UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                     const std::string &dataText, const std::string &timeText,
-                     std::int32_t xOrigin);
+                     std::string_view dataText, std::string_view timeText, std::int32_t xOrigin);
 
     std::uint32_t frameNumber() const { return m_row.content().number(); }
     // The square of that kind, or null when the row has none.

@@ -5,8 +5,7 @@
 using namespace RowLayout;
 
 bool SquareRowContent::place(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                             std::uint8_t dlc, const std::string &dataText,
-                             const std::string &timeText)
+                             std::uint8_t dlc, std::string_view dataText, std::string_view timeText)
 {
     m_placed = true;
     m_arrangedType = type;
@@ -35,8 +34,8 @@ bool SquareRowContent::place(std::uint32_t number, std::uint8_t type, std::uint3
 }
 
 bool SquareRowContent::update(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                              std::uint8_t dlc, const std::string &dataText,
-                              const std::string &timeText, int origin)
+                              std::uint8_t dlc, std::string_view dataText,
+                              std::string_view timeText, int origin)
 {
     // Compared with the type the wide squares are arranged for, which differs
     // from the last frame's after a frame with a bad DLC.
@@ -71,8 +70,8 @@ bool SquareRowContent::rearrange(std::uint8_t type, int origin)
     return changed;
 }
 
-bool SquareRowContent::setTail(std::uint8_t dlc, const std::string &dataText,
-                               const std::string &timeText)
+bool SquareRowContent::setTail(std::uint8_t dlc, std::string_view dataText,
+                               std::string_view timeText)
 {
     bool changed = !m_tailShown || dlc != m_dlc;
     m_tailShown = true;

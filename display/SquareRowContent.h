@@ -19,12 +19,12 @@ public:
     // to 8: the caller reports a packet error. Placing then leaves the row
     // without labels, DLC, data and time; updating keeps the old ones.
     bool place(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-               const std::string &dataText, const std::string &timeText);
+               std::string_view dataText, std::string_view timeText);
     // origin: where the row's x origin lies, from the row's left edge; the
     // wide squares move to origin + 430 and origin + 640 when the type
     // changes.
     bool update(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                const std::string &dataText, const std::string &timeText, int origin);
+                std::string_view dataText, std::string_view timeText, int origin);
 
     bool isPlaced() const { return m_placed; }
     std::uint32_t number() const { return m_number; }
@@ -37,8 +37,8 @@ public:
     int width(Square square) const;
     std::string text(Square square) const;
     // The DATA and TIMESTAMP values without a copy (empty until shown).
-    const std::string &dataText() const { return m_dataText; }
-    const std::string &timeText() const { return m_timeText; }
+    std::string_view dataText() const { return m_dataText; }
+    std::string_view timeText() const { return m_timeText; }
     bool tailShown() const { return m_tailShown; }
     bool isLabelled() const { return m_labelled; }
     std::string_view label(Square square) const;
@@ -58,7 +58,7 @@ private:
     };
 
     bool rearrange(std::uint8_t type, int origin);
-    bool setTail(std::uint8_t dlc, const std::string &dataText, const std::string &timeText);
+    bool setTail(std::uint8_t dlc, std::string_view dataText, std::string_view timeText);
     const WidePlace &wide(Square square) const;
 
     std::uint32_t m_number = 0;

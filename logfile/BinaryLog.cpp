@@ -27,8 +27,14 @@ bool readRecord(ByteReader &in, CAN_Packet &packet)
         || !in.read(packet.dlc) || !in.take(sizeof packet.data, data))
         return false;
     std::memcpy(packet.data, data.data(), sizeof packet.data);
-    return in.read(packet.timestamp) && readArchivedString(in, packet.dataText)
-        && readArchivedString(in, packet.timeText);
+    std::string dataText;
+    std::string timeText;
+    if (!in.read(packet.timestamp) || !readArchivedString(in, dataText)
+        || !readArchivedString(in, timeText))
+        return false;
+    packet.dataText = dataText;
+    packet.timeText = timeText;
+    return true;
 }
 
 } // namespace

@@ -60,8 +60,12 @@ bool readLine(std::string_view line, CAN_Packet &packet)
     packet.dlc = static_cast<std::uint8_t>(readDecimalField(fields[3]).value);
     readDataField(fields[4], dataByteCount(packet.dlc), packet.data);
     packet.timestamp = readUnsignedDecimalField(fields[5]);
-    appendLatin1AsUtf8(packet.dataText, fields[6]);
-    appendLatin1AsUtf8(packet.timeText, fields[7]);
+    std::string text;
+    appendLatin1AsUtf8(text, fields[6]);
+    packet.dataText = text;
+    text.clear();
+    appendLatin1AsUtf8(text, fields[7]);
+    packet.timeText = text;
     return true;
 }
 

@@ -14,6 +14,8 @@ private Q_SLOTS:
     void timeText_data();
     void timeText();
     void packetKeepsEveryField();
+    void textsOfAnyLength_data();
+    void textsOfAnyLength();
     void kindLabels();
 };
 
@@ -88,6 +90,45 @@ void TestFrameRecords::packetKeepsEveryField()
     QCOMPARE(copy.timestamp, packet.timestamp);
     QCOMPARE(copy.dataText, packet.dataText);
     QCOMPARE(copy.timeText, packet.timeText);
+}
+
+void TestFrameRecords::textsOfAnyLength_data()
+{
+    QTest::addColumn<std::string>("text");
+
+    // Short texts live in the record, long ones (from logs) on the heap; the
+    // border between the two and texts with NUL characters come out whole.
+    QTest::newRow("empty") << std::string();
+    QTest::newRow("eight data bytes") << std::string("A0 A1 A2 A3 A4 A5 A6 A7");
+    QTest::newRow("longest kept inside") << std::string(PacketText::LocalCapacity, 'x');
+    QTest::newRow("shortest on the heap") << std::string(PacketText::LocalCapacity + 1, 'y');
+    QTest::newRow("NUL inside") << std::string("d\0e\xE2\x82\xAC", 6);
+    QTest::newRow("a long log text") << std::string(70000, 't');
+}
+
+void TestFrameRecords::textsOfAnyLength()
+{
+    QFETCH(std::string, text);
+
+    PacketText original(text);
+    QCOMPARE(std::string(original), text);
+    PacketText copy(original);
+    PacketText assigned("old");
+    assigned = copy;
+    assigned = assigned;
+    PacketText moved(std::move(copy));
+    QVERIFY(copy.empty());
+    PacketText movedInto(std::string(40, 'z'));
+    movedInto = std::move(moved);
+    for (const PacketText *t : {&original, &assigned, &movedInto}) {
+        QCOMPARE(t->size(), text.size());
+        QVERIFY(*t == text);
+    }
+    // A text assigned from a part of itself.
+    if (!text.empty()) {
+        assigned = assigned.view().substr(1);
+        QCOMPARE(std::string(assigned), text.substr(1));
+    }
 }
 
 void TestFrameRecords::kindLabels()

@@ -79,16 +79,16 @@ private:
         explicit Row(std::shared_ptr<RowRecord> record) : m_record(std::move(record)) { }
         ~Row() override { m_record->destroyed = true; }
         void PlaceFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
-                        const std::string &dataText, const std::string &timeText) override
+                        std::string_view dataText, std::string_view timeText) override
         {
-            m_record->frame = {number, type, id, dlc, dataText, timeText};
+            m_record->frame = {number, type, id, dlc, std::string(dataText), std::string(timeText)};
             ++m_record->placeCount;
         }
         void UpdateFrame(std::uint32_t number, std::uint8_t type, std::uint32_t id,
-                         std::uint8_t dlc, const std::string &dataText, const std::string &timeText,
+                         std::uint8_t dlc, std::string_view dataText, std::string_view timeText,
                          std::int32_t xOrigin) override
         {
-            m_record->frame = {number, type, id, dlc, dataText, timeText};
+            m_record->frame = {number, type, id, dlc, std::string(dataText), std::string(timeText)};
             m_record->lastXOrigin = xOrigin;
             ++m_record->updateCount;
         }
