@@ -19,7 +19,7 @@ seconds=5
 
 for tool in Xvfb xdotool; do
   if ! command -v "$tool" >/dev/null; then
-    echo "cpu_saturated: skipped ($tool is not installed; scripts/setup-debian.sh installs it)"
+    echo "cpu_saturated: skipped ($tool is not installed; scripts/setup-debian.sh measure installs it)"
     exit 0
   fi
 done
@@ -109,7 +109,10 @@ measure() {
   local name=$1 radio_x=$2 main cpu0 cpu1 waits0 waits1
   start_app
   main=$(main_window)
-  sleep 1
+  # The window settles before it takes clicks; a second click on the same
+  # radio button changes nothing.
+  sleep 2
+  click_in "$main" "$radio_x" 58
   click_in "$main" "$radio_x" 58
   connect_saturated "$main"
   cpu0=$(cpu_ticks)

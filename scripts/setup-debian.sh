@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages Vexo View needs to build, test and run; with
-# the argument "fuzz" also those the fuzz targets need (clang and libFuzzer).
+# the argument "fuzz" also those the fuzz targets need (clang and libFuzzer),
+# with "measure" those scripts/cpu-saturated.sh needs (a virtual display).
 # Quiet and quick when everything is already there.
 set -euo pipefail
 
@@ -19,6 +20,9 @@ packages=(
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)
+fi
+if [[ "${1:-}" == measure ]]; then
+  packages+=(xvfb xdotool imagemagick)
 fi
 
 missing=()
