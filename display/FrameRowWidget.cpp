@@ -107,7 +107,6 @@ CListSquare::CListSquare(SquareRow &row) : QWidget(row.view()->canvas()), m_row(
     const QRect rect = row.rowRect();
     setGeometry(rect.x(), rect.y(), std::max(rect.width(), StripWidth), rect.height());
     refresh();
-    show();
 }
 
 CListSquare::~CListSquare() = default;
@@ -149,6 +148,15 @@ void CListSquare::refresh()
         changed |= refreshHead();
         if (content.tailRevision() != m_tailRevision)
             changed |= refreshTail();
+    }
+    // A row that has just been created shows once it holds a frame, with all
+    // its squares: showing a widget looks up where the mouse is, a round trip
+    // to the display server, which costs one per row rather than one per
+    // square.
+    if (!m_shown && content.isPlaced()) {
+        m_shown = true;
+        show();
+        return;
     }
     // Only the squares that changed are repainted, together with the rest of
     // the window at screen rate.

@@ -112,6 +112,7 @@ private:
     std::array<CSquare *, RowLayout::SquareCount> m_squares{};
     // What the squares show, so that a live update touches only what changed.
     bool m_refreshed = false;
+    bool m_shown = false;
     bool m_headShown = false;
     bool m_labelsShown = false;
     bool m_labelled = false;

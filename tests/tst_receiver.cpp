@@ -121,6 +121,7 @@ private Q_SLOTS:
     void batchesKeepArrivalOrder();
     void discardDropsWhatIsPending_data();
     void discardDropsWhatIsPending();
+    void batchTooSoonIsWokenLater();
 };
 
 void TestReceiver::framesReachTheStore()
@@ -302,6 +303,22 @@ void TestReceiver::discardDropsWhatIsPending()
     h.library.deliverQueued();
     QCoreApplication::sendPostedEvents(&h.receiver);
     QCOMPARE(seen, std::vector<std::uint32_t>{7});
+}
+
+void TestReceiver::batchTooSoonIsWokenLater()
+{
+    Harness h;
+    h.receiver.setBatchInterval(std::chrono::milliseconds(50));
+    h.library.queueFrame(frameWithId(1));
+    h.deliver();
+    QCOMPARE(h.doc.frameCount(), 1U);
+    // Right after a batch: nobody but the receiver's own timer wakes it for
+    // these, and none of them is lost.
+    h.library.queueFrame(frameWithId(2));
+    h.library.queueFrame(frameWithId(3));
+    h.deliver();
+    QTRY_COMPARE(h.doc.frameCount(), 3U);
+    QCOMPARE(h.doc.displayEntry(2).id, 3U);
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)
