@@ -16,6 +16,12 @@ class FrameSink {
 public:
     virtual ~FrameSink() = default;
     virtual std::uint8_t OnNewFrame(CAN_Frame frame, int hint) = 0;
+    // Live frames come in batches; what the view lays out for them (its
+    // scroll extent) may wait for the end of the batch. Batches nest; a
+    // message box in the middle of one asks for the layout at once.
+    virtual void beginBatch() { }
+    virtual void endBatch() { }
+    virtual void reportBatch() { }
 };
 
 // The main frame's connection state.

@@ -113,6 +113,8 @@ void CRxWnd::handlePending()
     m_queue.takePending();
     if (m_document)
         m_document->beginBatch();
+    if (m_view)
+        m_view->beginBatch();
     // A handler may open a message box, whose event loop handles the next
     // wake-up (and so the rest of this batch) or discards what is left.
     Notification n;
@@ -133,6 +135,8 @@ void CRxWnd::handlePending()
     }
     if (m_document)
         m_document->endBatch();
+    if (m_view)
+        m_view->endBatch();
 }
 
 void CRxWnd::OnFrameNotify(const CAN_Frame &frame, int hint)
@@ -176,6 +180,7 @@ void CRxWnd::passToView(const CAN_Frame &frame, int hint)
             // The box shows over counters that are up to date.
             if (m_document)
                 m_document->reportBatch();
+            m_view->reportBatch();
             if (m_messages)
                 m_messages->showMessage(MessageIcon::Warning,
                                         "Exceeded 50,000 CAN data/remote frames");

@@ -10,10 +10,56 @@
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QScrollBar>
+#include <QStyle>
+#include <QStyleOptionSlider>
 
 #include <algorithm>
+#include <optional>
 
 namespace {
+
+// The vertical scroll bar of the view. A growing ID list widens its range
+// with every batch of frames, long after the handle has become as short as
+// it gets and stays at the top: it repaints for a new range only when it
+// would look different.
+class SteadyScrollBar : public QScrollBar {
+public:
+    using QScrollBar::QScrollBar;
+
+protected:
+    void sliderChange(SliderChange change) override
+    {
+        if (change == SliderRangeChange && m_painted && *m_painted == look())
+            return;
+        QScrollBar::sliderChange(change);
+    }
+
+    void paintEvent(QPaintEvent *event) override
+    {
+        m_painted = look();
+        QScrollBar::paintEvent(event);
+    }
+
+private:
+    struct Look {
+        QRect handle;
+        bool atStart = false;
+        bool atEnd = false;
+
+        friend bool operator==(const Look &, const Look &) = default;
+    };
+
+    Look look() const
+    {
+        QStyleOptionSlider option;
+        initStyleOption(&option);
+        return {style()->subControlRect(QStyle::CC_ScrollBar, &option, QStyle::SC_ScrollBarSlider,
+                                        this),
+                value() == minimum(), value() == maximum()};
+    }
+
+    std::optional<Look> m_painted;
+};
 
 // Narrower than this, the paging buttons keep a width of 900.
 constexpr int NarrowClientWidth = 890;
@@ -29,6 +75,7 @@ CVEXOView::CVEXOView(QWidget *parent) : QScrollArea(parent)
     palette.setColor(QPalette::Window, Qt::white);
     m_canvas->setPalette(palette);
     m_canvas->setAutoFillBackground(true);
+    setVerticalScrollBar(new SteadyScrollBar(Qt::Vertical));
     setFrameShape(QFrame::NoFrame);
     setWidgetResizable(false);
     setWidget(m_canvas);
@@ -72,6 +119,21 @@ void CVEXOView::setDocument(CVEXODoc *document)
 std::uint8_t CVEXOView::OnNewFrame(CAN_Frame frame, int hint)
 {
     return m_controller.OnNewFrame(frame, hint);
+}
+
+void CVEXOView::endBatch()
+{
+    if (m_batchDepth > 0)
+        --m_batchDepth;
+    reportBatch();
+}
+
+void CVEXOView::reportBatch()
+{
+    if (!m_fitDue)
+        return;
+    m_fitDue = false;
+    fitCanvas();
 }
 
 int CVEXOView::horizontalScrollPosition() const
@@ -162,6 +224,10 @@ void CVEXOView::setScrollExtent(int width, int height)
     if (extent == m_extent)
         return;
     m_extent = extent;
+    if (m_batchDepth > 0) {
+        m_fitDue = true;
+        return;
+    }
     fitCanvas();
 }
 

@@ -47,6 +47,9 @@ public:
     }
 
     std::uint8_t OnNewFrame(CAN_Frame frame, int hint) override;
+    void beginBatch() override { ++m_batchDepth; }
+    void endBatch() override;
+    void reportBatch() override;
     int horizontalScrollPosition() const override;
     void EnableNavigation(int state) override;
     void StepPage(int direction);
@@ -90,6 +93,10 @@ private:
     QPushButton *m_previousButton = nullptr;
     QPushButton *m_nextButton = nullptr;
     QSize m_extent{50, 50};
+    // Within a batch of live frames the canvas follows the extent once, at
+    // the end.
+    int m_batchDepth = 0;
+    bool m_fitDue = false;
     CVEXODoc *m_doc = nullptr;
     MessageReporter *m_messages = nullptr;
     FrameListController m_controller{*this, this};
