@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Builds the fuzz targets of the log readers with clang (fuzz/) and runs each
+# Builds the fuzz targets of the log readers and the DBC parser with clang (fuzz/) and runs each
 # for FUZZ_SECONDS seconds (default 60) on its seed corpus, fuzz/corpus/<name>/.
 # New inputs go to build-fuzz/corpus/<name>/, crashes to build-fuzz/crashes/<name>/.
 # Prints one line per target; fails when a target finds a fault.
@@ -18,7 +18,9 @@ cmake --build "$build" >/dev/null
 status=0
 for seeds in fuzz/corpus/*/; do
   name=$(basename "$seeds")
+  # The log formats' targets are fuzz_<name>_log; the DBC parser's is fuzz_dbc.
   target="fuzz_${name}_log"
+  [[ -x "$build/$target" ]] || target="fuzz_${name}"
   work="$build/corpus/$name"
   crashes="$build/crashes/$name"
   output="$build/$target.log"
