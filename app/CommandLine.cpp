@@ -16,6 +16,17 @@ struct Options {
                                QStringLiteral("Connect at start to the adapter whose list entry "
                                               "or product name is <name>."),
                                QStringLiteral("name")};
+    QCommandLineOption database{
+        QStringLiteral("dbc"),
+        QStringLiteral(
+            "Decode signals with the DBC database <file> (remembered for the next start)."),
+        QStringLiteral("file")};
+    QCommandLineOption decode{
+        QStringLiteral("decode"),
+        QStringLiteral(
+            "With --dbc: print the signals of every frame of <log> the database describes, "
+            "one line a frame, and exit."),
+        QStringLiteral("log")};
     QCommandLineOption listAdapters{
         QStringLiteral("list-adapters"),
         QStringLiteral("Print the adapters as the Connect dialog lists them, and exit.")};
@@ -30,6 +41,8 @@ void setUp(QCommandLineParser &parser, const Options &options)
     parser.addVersionOption();
     parser.addOption(options.adapter);
     parser.addOption(options.listAdapters);
+    parser.addOption(options.database);
+    parser.addOption(options.decode);
     parser.addPositionalArgument(
         QStringLiteral("file"),
         QStringLiteral("A log to open at start: a binary log (.dcu) or a text log."),
@@ -89,7 +102,29 @@ CommandLine parseCommandLine(const QStringList &arguments)
     if (!adapters.isEmpty() && adapters.first().trimmed().isEmpty())
         return refuse(program, QStringLiteral("The adapter name is empty."));
 
+    const QStringList databases = parser.values(options.database);
+    if (databases.size() > 1)
+        return refuse(program, QStringLiteral("Name one database only."));
+    if (!databases.isEmpty() && databases.first().isEmpty())
+        return refuse(program, QStringLiteral("The database file name is empty."));
+    const QStringList decodeLogs = parser.values(options.decode);
+    if (!decodeLogs.isEmpty()) {
+        if (decodeLogs.size() > 1 || decodeLogs.first().isEmpty())
+            return refuse(program, QStringLiteral("--decode takes one log file."));
+        if (databases.isEmpty())
+            return refuse(program, QStringLiteral("--decode needs a database: --dbc FILE."));
+        if (!adapters.isEmpty() || !files.isEmpty() || parser.isSet(options.listAdapters))
+            return refuse(program, QStringLiteral("--decode takes only --dbc."));
+        CommandLine result;
+        result.action = CommandLine::Action::Decode;
+        result.database = databases.first();
+        result.decodeLog = decodeLogs.first();
+        return result;
+    }
+
     CommandLine result;
+    if (!databases.isEmpty())
+        result.database = databases.first();
     if (parser.isSet(options.listAdapters)) {
         if (!adapters.isEmpty() || !files.isEmpty()) {
             return refuse(program,

@@ -13,6 +13,7 @@ struct CommandLine {
         ListAdapters,  // print the adapter list and end
         Print,         // print text (help, version or an error) and end
         PrintFullHelp, // the help with Qt's own options; see showFullHelp
+        Decode,        // print the signals of a log's frames (database, decodeLog) and end
     };
 
     static constexpr int BadCommandLine = 2;
@@ -26,6 +27,11 @@ struct CommandLine {
     // empty opens or connects to none.
     QString logFile;
     QString adapter;
+    // The database to decode signals with; for Run, empty takes the one of
+    // the last run.
+    QString database;
+    // For Decode: the log whose frames are printed as signals.
+    QString decodeLog;
 };
 
 // arguments as the application object holds them, the program first.

@@ -8,6 +8,8 @@
 #include "app/QtMessageReporter.h"
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
+#include "dbc/SignalCommands.h"
+#include "dbc/SignalMonitor.h"
 #include "device/AdapterList.h"
 #include "device/ErrorStatusDialog.h"
 #include "display/FrameListView.h"
@@ -57,6 +59,8 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_gate = std::make_unique<MessageGate>(*messages);
     m_messages = m_gate.get();
     m_statistics = std::make_unique<BusStatistics>();
+    m_signalCommands = std::make_unique<SignalCommands>(
+        *m_messages, [this] { return m_statistics->now(); }, this);
 
     setWindowTitle(QStringLiteral("Vexo View"));
     setWindowIcon(loadProgramIcon(IconId::MainFrame));
@@ -76,12 +80,14 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
             return BusBitRate{0, true};
         return BusBitRate{static_cast<std::uint32_t>(kbps) * 1000, true};
     });
+    m_frameViews->setSignalDatabase([this] { return m_signalCommands->database(); });
     m_view->setFrameViewFactory(m_frameViews.get());
     m_view->setDocument(&m_document);
     setCentralWidget(m_view);
     m_document.setMainFrame(this);
     m_logFiles = std::make_unique<LogFileCommands>(m_document, *m_view, *m_messages, this);
     m_logFiles->setStatistics(m_statistics.get());
+    m_logFiles->setSignalMonitor(&m_signalCommands->monitor());
 
     createMenus();
     createStatusBar();
@@ -96,6 +102,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_view->setPageButtons(m_bar);
     connect(m_bar, &CBarDlg::cleared, this, [this] {
         m_statistics->clear();
+        m_signalCommands->monitor().clear();
         refreshStatistics();
     });
 
@@ -105,6 +112,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_receiver->setConnectionState(this);
     m_receiver->setMessageReporter(m_messages);
     m_receiver->setStatistics(m_statistics.get());
+    m_receiver->setSignalMonitor(&m_signalCommands->monitor());
     m_library.DevSetNotifyWindow(m_receiver.get());
 
     m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(0), CreationIconSize));
@@ -144,6 +152,8 @@ void CMainFrame::createMenus()
             m_logFiles->OnOpenLog();
     });
     file->addAction(QStringLiteral("Save As"), this, [this] { m_logFiles->OnSaveLogAs(); });
+    file->addAction(QStringLiteral("Open Database..."), m_signalCommands.get(),
+                    &SignalCommands::OnOpenDatabase);
     connect(file, &QMenu::aboutToShow, this,
             [this, openLog] { openLog->setEnabled(!IsConnected()); });
     file->addSeparator();
@@ -161,6 +171,8 @@ void CMainFrame::createMenus()
     m_functionMenu->addSeparator();
     m_statisticsAction = m_functionMenu->addAction(QStringLiteral("Statistics"));
     connect(m_statisticsAction, &QAction::triggered, this, &CMainFrame::OnStatistics);
+    m_functionMenu->addAction(QStringLiteral("Signals"), m_signalCommands.get(),
+                              &SignalCommands::OnSignals);
     connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
         m_exerciserAction->setEnabled(IsConnected());
         // Filter and sort replace the display list; no frames may arrive meanwhile.
@@ -431,6 +443,7 @@ void CMainFrame::OnStatistics()
         m_statisticsDialog = new StatisticsDialog(*m_statistics, this);
         m_statisticsDialog->setCaptureFullCheck(
             [this] { return m_document.frameCount() >= CVEXODoc::CaptureLimit; });
+        m_statisticsDialog->setDatabase([this] { return m_signalCommands->database(); });
     }
     m_statisticsDialog->refresh();
     m_statisticsDialog->show();

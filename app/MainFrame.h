@@ -30,6 +30,7 @@ class QLabel;
 class QMenu;
 class QProgressBar;
 class QTimer;
+class SignalCommands;
 class SquareRowFactory;
 class StatisticsDialog;
 
@@ -99,6 +100,8 @@ public:
     // "Statistics" window and the bus load beside the bit rate.
     BusStatistics &statistics() { return *m_statistics; }
     StatisticsDialog *statisticsDialog() const;
+    // The database signals are decoded with, and the "Signals" window.
+    SignalCommands &signalCommands() { return *m_signalCommands; }
     // Takes the latest figures into the bus load pane and an open
     // Statistics window; a timer does it a few times a second.
     void refreshStatistics();
@@ -126,6 +129,7 @@ private:
     bool m_closed = false;
     std::function<void()> m_closeAction;
     std::unique_ptr<BusStatistics> m_statistics;
+    std::unique_ptr<SignalCommands> m_signalCommands;
 
     QLabel *m_panes[PaneCount] = {};
     QLabel *m_busLoadPane = nullptr;

@@ -3,6 +3,7 @@
 #include "app/CommandLine.h"
 #include "app/MainFrame.h"
 #include "app/MessageReporter.h"
+#include "dbc/SignalCommands.h"
 #include "device/AdapterList.h"
 #include "logfile/LogFileCommands.h"
 
@@ -41,6 +42,11 @@ bool connectAdapterByName(CMainFrame &frame, const QString &name)
 
 void carryOutCommandLine(CMainFrame &frame, const CommandLine &commandLine)
 {
+    // The database first, so that an opened log shows its signals at once.
+    if (!commandLine.database.isEmpty())
+        frame.signalCommands().openDatabase(commandLine.database);
+    else
+        frame.signalCommands().restoreDatabase();
     // A log is opened only while disconnected, so it comes first.
     if (!commandLine.logFile.isEmpty())
         frame.logFiles().OpenLogFile(commandLine.logFile);

@@ -1,11 +1,14 @@
 #include "app/CommandLine.h"
 #include "app/VexoApp.h"
+#include "dbc/HeadlessDecode.h"
 #include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
 
+#include <QFile>
 #include <QTextStream>
 
 #include <cstdlib>
+#include <iostream>
 
 int main(int argc, char *argv[])
 {
@@ -36,6 +39,10 @@ int main(int argc, char *argv[])
         showFullHelp(CVEXOApp::arguments());
     case CommandLine::Action::ListAdapters:
         return listAdapters(*createDeviceLibrary(), out, err);
+    case CommandLine::Action::Decode:
+        return decodeLogWithDatabase(QFile::encodeName(commandLine.database).toStdString(),
+                                     QFile::encodeName(commandLine.decodeLog).toStdString(),
+                                     std::cout, std::cerr);
     case CommandLine::Action::Run:
         break;
     }

@@ -4,6 +4,7 @@
 #include "capture/FrameStore.h"
 #include "capture/ReceiverInterfaces.h"
 #include "capture/WindowMessages.h"
+#include "dbc/SignalMonitor.h"
 #include "statistics/BusStatistics.h"
 
 #include <QCoreApplication>
@@ -168,6 +169,8 @@ void CRxWnd::passToView(const CAN_Frame &frame, int hint)
         return;
     if (m_statistics)
         m_statistics->addFrame(frame);
+    if (m_signals)
+        m_signals->addFrame(frame);
     switch (m_view->OnNewFrame(frame, hint)) {
     case NewFrameResult::Handled:
         m_limitMessageShown = false;

@@ -11,6 +11,7 @@
 #include <thread>
 
 class BusStatistics;
+class SignalMonitor;
 class CVEXODoc;
 class ConnectionState;
 class FrameSink;
@@ -48,6 +49,8 @@ public:
     void setMessageReporter(MessageReporter *messages) { m_messages = messages; }
     // Sees every frame handed to the view, also those the full capture refuses.
     void setStatistics(BusStatistics *statistics) { m_statistics = statistics; }
+    // Decodes every frame into signal values, also past the capture limit.
+    void setSignalMonitor(SignalMonitor *monitor) { m_signals = monitor; }
 
     void postFrame(int message, const CAN_Frame &frame, int hint) override;
     void postErrorStatus(const CAN_ErrorStatus &status) override;
@@ -85,6 +88,7 @@ private:
     const ConnectionState *m_connection = nullptr;
     MessageReporter *m_messages = nullptr;
     BusStatistics *m_statistics = nullptr;
+    SignalMonitor *m_signals = nullptr;
 
     NotificationQueue m_queue;
 

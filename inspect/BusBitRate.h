@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 
 // The rate the connected adapter's bus runs at, as the Detailed Frame View
 // asks its owner for it whenever it shows a frame.
@@ -11,3 +12,9 @@ struct BusBitRate {
 };
 
 using BusBitRateSource = std::function<BusBitRate()>;
+
+class DbcDatabase;
+
+// The database the Detailed Frame View decodes its frame with; none gives
+// nullptr.
+using SignalDatabaseSource = std::function<std::shared_ptr<const DbcDatabase>()>;

@@ -1,18 +1,21 @@
 #include "inspect/PacketDialog.h"
 
 #include "capture/WindowMessages.h"
+#include "dbc/SignalDecoder.h"
 #include "display/FrameListView.h"
 #include "display/FrameRequestEvent.h"
 #include "inspect/BitStreamPage.h"
 #include "inspect/PacketView.h"
 
 #include <QCoreApplication>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QStackedWidget>
 #include <QStyle>
+#include <QTableWidget>
 
 #include <utility>
 
@@ -65,6 +68,26 @@ CPacketDlg::CPacketDlg(CVEXOView *owner, QWidget *parent, BusBitRateSource bitRa
     m_bitStreamPage->setWidget(m_bitStream);
     m_pages->addWidget(m_bitStreamPage);
 
+    // The signals of the frame's message, below the diagram while a
+    // database is loaded.
+    m_message = new QLabel(this);
+    m_message->setGeometry(10, ClientHeight, ClientWidth - 20, 22);
+    m_message->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    m_signals = new QTableWidget(0, 4, this);
+    m_signals->setGeometry(10, ClientHeight + 24, ClientWidth - 20, SignalAreaHeight - 34);
+    m_signals->setHorizontalHeaderLabels({QStringLiteral("Signal"), QStringLiteral("Value"),
+                                          QStringLiteral("Raw"), QStringLiteral("Description")});
+    m_signals->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    m_signals->setSelectionBehavior(QAbstractItemView::SelectRows);
+    m_signals->verticalHeader()->hide();
+    m_signals->verticalHeader()->setDefaultSectionSize(m_signals->fontMetrics().height() + 6);
+    m_signals->horizontalHeader()->setStretchLastSection(true);
+    m_signals->setColumnWidth(0, 260);
+    m_signals->setColumnWidth(1, 220);
+    m_signals->setColumnWidth(2, 180);
+    m_message->hide();
+    m_signals->hide();
+
     connect(m_close, &QPushButton::clicked, this, [this] { done(Accepted); });
     connect(m_previous, &QPushButton::clicked, this, &CPacketDlg::OnPrevFrame);
     connect(m_next, &QPushButton::clicked, this, &CPacketDlg::OnNextFrame);
@@ -103,6 +126,54 @@ void CPacketDlg::SetFrame(const CAN_Packet &frame, std::uint32_t number, std::in
     m_bitStream->setBitRate(rate.bitsPerSecond, rate.connected);
     m_bitStream->setFrame(m_state.frame());
     fitBitStream();
+    showSignals();
+}
+
+void CPacketDlg::showSignals()
+{
+    const std::shared_ptr<const DbcDatabase> database = m_database ? m_database() : nullptr;
+    const bool shown = database != nullptr;
+    setFixedSize(ClientWidth, ClientHeight + (shown ? SignalAreaHeight : 0));
+    m_message->setVisible(shown);
+    m_signals->setVisible(shown);
+    m_signals->setRowCount(0);
+    if (!shown)
+        return;
+
+    const CAN_Packet &frame = m_state.frame();
+    std::vector<DecodedSignal> decoded;
+    const DbcMessage *message = (frame.type & 0x04) != 0
+        ? decodeFrame(*database, frame.type, frame.id, frame.dlc, frame.data, decoded)
+        : nullptr;
+    if (!message) {
+        m_message->setText(
+            QStringLiteral("The database describes no message with this identifier."));
+        return;
+    }
+    QString text = QStringLiteral("Message: %1").arg(QString::fromStdString(message->name));
+    if (!message->comment.empty())
+        text += QStringLiteral("  (%1)").arg(QString::fromStdString(message->comment).simplified());
+    m_message->setText(text);
+    for (const DecodedSignal &d : decoded) {
+        if (d.state == DecodedSignal::State::NotSelected)
+            continue;
+        const int row = m_signals->rowCount();
+        m_signals->insertRow(row);
+        const DbcSignal &signal = *d.signal;
+        const QString value = d.present()
+            ? QString::fromStdString(formatSignalWithUnit(signal, d.value))
+            : QStringLiteral("not in this frame");
+        const QString raw =
+            d.present() ? QString::fromStdString(formatSignalBits(signal, d.bits)) : QString();
+        const QString cells[] = {QString::fromStdString(signal.name), value, raw,
+                                 QString::fromStdString(signalDescription(d))};
+        for (int column = 0; column < 4; ++column) {
+            auto *item = new QTableWidgetItem(cells[column]);
+            if (!signal.comment.empty())
+                item->setToolTip(QString::fromStdString(signal.comment));
+            m_signals->setItem(row, column, item);
+        }
+    }
 }
 
 // The scroll area would hold the page at the height of its narrowest layout,

@@ -16,6 +16,7 @@ class QLabel;
 class QPushButton;
 class QScrollArea;
 class QStackedWidget;
+class QTableWidget;
 
 // The Detailed Frame View: one frame of the capture as its bit diagram, with
 // buttons that step through the frames of the display list, and a toggle to
@@ -35,6 +36,12 @@ public:
     explicit CPacketDlg(CVEXOView *owner, QWidget *parent = nullptr, BusBitRateSource bitRate = {});
     ~CPacketDlg() override;
 
+    // With a database the dialog grows a signal table below the diagram.
+    static constexpr int SignalAreaHeight = 230;
+
+    // Decodes every frame shown with the source's database, if it gives one.
+    void setSignalDatabase(SignalDatabaseSource source) { m_database = std::move(source); }
+
     void SetFrame(const CAN_Packet &frame, std::uint32_t number, std::int32_t edge) override;
     // The owner has already forgotten the dialog (the control bar's Clear).
     void closeView() override;
@@ -50,6 +57,9 @@ public:
     QLabel *numberLabel() const { return m_number; }
     QPushButton *bitStreamButton() const { return m_bitStreamButton; }
     BitStreamPage *bitStreamPage() const { return m_bitStream; }
+    // The shown frame's message in the database, and its signals.
+    QLabel *messageLabel() const { return m_message; }
+    QTableWidget *signalTable() const { return m_signals; }
     // The page in front: the diagram's or the bit stream's.
     QWidget *shownPage() const;
 
@@ -64,11 +74,13 @@ private:
     void step(int message);
     void releaseOwner();
 
+    void showSignals();
     void showBitStream(bool shown);
     void fitBitStream();
 
     QPointer<CVEXOView> m_owner;
     BusBitRateSource m_bitRate;
+    SignalDatabaseSource m_database;
     PacketDialogState m_state;
     QPushButton *m_close = nullptr;
     QPushButton *m_previous = nullptr;
@@ -82,4 +94,6 @@ private:
     CPacketView *m_diagram = nullptr;
     QScrollArea *m_bitStreamPage = nullptr;
     BitStreamPage *m_bitStream = nullptr;
+    QLabel *m_message = nullptr;
+    QTableWidget *m_signals = nullptr;
 };

@@ -14,6 +14,7 @@ DetailedFrameView *PacketDialogFactory::openFrameView()
     if (!m_view)
         return nullptr;
     auto *dialog = new CPacketDlg(m_view, m_view->window(), m_bitRate);
+    dialog->setSignalDatabase(m_database);
     dialog->show();
     return dialog;
 }

@@ -15,8 +15,11 @@ public:
     explicit PacketDialogFactory(CVEXOView *view, BusBitRateSource bitRate = {});
 
     DetailedFrameView *openFrameView() override;
+    // The dialogs decode their frame with the source's database, if any.
+    void setSignalDatabase(SignalDatabaseSource source) { m_database = std::move(source); }
 
 private:
     QPointer<CVEXOView> m_view;
     BusBitRateSource m_bitRate;
+    SignalDatabaseSource m_database;
 };

@@ -3,6 +3,7 @@
 #include "app/MessageReporter.h"
 #include "capture/CanPacket.h"
 #include "capture/FrameStore.h"
+#include "dbc/SignalMonitor.h"
 #include "display/FrameListView.h"
 #include "logfile/LogFormat.h"
 #include "statistics/BusStatistics.h"
@@ -135,6 +136,8 @@ bool LogFileCommands::OpenLogFile(const QString &path)
     m_document.ReplaceCapture(std::move(frames));
     if (m_statistics)
         m_statistics->replaceWith(m_document.arrivalList());
+    if (m_signals)
+        m_signals->replaceWith(m_document.arrivalList());
     m_document.BuildRows(&m_view);
     m_view.SetScrollMode(FrameListController::PageToOrigin);
     m_document.ReportCounters();

@@ -7,6 +7,7 @@
 #include <memory>
 
 class BusStatistics;
+class SignalMonitor;
 class CVEXODoc;
 class CVEXOView;
 class MessageReporter;
@@ -42,6 +43,7 @@ public:
     void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }
     // Starts afresh with every log that is opened.
     void setStatistics(BusStatistics *statistics) { m_statistics = statistics; }
+    void setSignalMonitor(SignalMonitor *monitor) { m_signals = monitor; }
 
 private:
     CVEXODoc &m_document;
@@ -50,4 +52,5 @@ private:
     QWidget *m_dialogParent = nullptr;
     DialogRunner m_runDialog;
     BusStatistics *m_statistics = nullptr;
+    SignalMonitor *m_signals = nullptr;
 };

@@ -17,6 +17,9 @@ packages=(
   libsocketcan2
   desktop-file-utils
   can-utils
+  python3-canmatrix
+  qt6-charts-dev
+  libqt6opengl6-dev
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -1,6 +1,9 @@
 #include "statistics/StatisticsDialog.h"
 
+#include "capture/CanFrame.h"
 #include "capture/FrameStore.h"
+#include "dbc/DbcDatabase.h"
+#include "display/RowLayout.h"
 #include "statistics/BusLoadPlot.h"
 #include "statistics/BusStatistics.h"
 #include "statistics/StatisticsTableModel.h"
@@ -15,6 +18,8 @@
 #include <QStyledItemDelegate>
 #include <QTableView>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace {
 
@@ -89,8 +94,8 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
     m_table->horizontalHeader()->setStretchLastSection(true);
     m_table->horizontalHeader()->setSectionResizeMode(QHeaderView::Interactive);
     const int digit = m_table->fontMetrics().horizontalAdvance(QLatin1Char('0'));
-    static const int widths[StatisticsTableModel::ColumnCount] = {11, 10, 9,  9,  9,  5, 24,
-                                                                  10, 10, 10, 10, 10, 11};
+    static const int widths[StatisticsTableModel::ColumnCount] = {11, 10, 9,  9,  9,  5,  24,
+                                                                  10, 10, 10, 10, 10, 11, 13};
     int tableWidth = 0;
     for (int column = 0; column < StatisticsTableModel::ColumnCount; ++column) {
         m_table->setColumnWidth(column, widths[column] * digit + 12);
@@ -113,6 +118,20 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
     resize(tableWidth + 2 * m_table->frameWidth() + m_table->verticalScrollBar()->sizeHint().width()
                + layout->contentsMargins().left() + layout->contentsMargins().right(),
            640);
+    refresh();
+}
+
+void StatisticsDialog::setDatabase(std::function<std::shared_ptr<const DbcDatabase>()> database)
+{
+    m_database = std::move(database);
+    m_model->setExpectedCycles([this](std::uint8_t kind, std::uint32_t id) {
+        const auto database = m_database ? m_database() : nullptr;
+        // Only data frames keep a message's cycle.
+        const DbcMessage *message = database && (kind & FrameType::Remote) == 0
+            ? database->find(id, (kind & FrameType::Extended) != 0)
+            : nullptr;
+        return message ? message->cycleTimeMs : std::nullopt;
+    });
     refresh();
 }
 
@@ -154,5 +173,25 @@ QString StatisticsDialog::noteText() const
                                 "totals and the bus load only.")
                      .arg(count(m_statistics.unlistedFrameCount()))
                      .arg(count(BusStatistics::MaxRows));
+    if (const auto database = m_database ? m_database() : nullptr) {
+        QStringList unseen;
+        for (const DbcMessage &message : database->messages) {
+            if (!message.cycleTimeMs)
+                continue;
+            const std::uint8_t kind = message.extended ? FrameType::Extended : 0;
+            const bool seen = std::any_of(m_statistics.rows().begin(), m_statistics.rows().end(),
+                                          [&](const BusStatistics::Row &row) {
+                                              return row.kind == kind && row.id == message.id;
+                                          });
+            if (!seen)
+                unseen << QStringLiteral("%1 (%2)").arg(
+                    QString::fromStdString(message.name),
+                    QString::fromStdString(RowLayout::identifierText(kind, message.id)));
+        }
+        if (!unseen.isEmpty() && m_statistics.frameCount() > 0)
+            notes << QStringLiteral("Missing: %1 %2 a cycle in the database but no frame yet.")
+                         .arg(unseen.join(QStringLiteral(", ")),
+                              unseen.size() == 1 ? QStringLiteral("has") : QStringLiteral("have"));
+    }
     return notes.join(QLatin1Char('\n'));
 }

@@ -3,9 +3,11 @@
 #include <QDialog>
 
 #include <functional>
+#include <memory>
 
 class BusLoadPlot;
 class BusStatistics;
+class DbcDatabase;
 class QLabel;
 class QSortFilterProxyModel;
 class QTableView;
@@ -26,6 +28,10 @@ public:
         m_captureFull = std::move(captureFull);
     }
 
+    // The database whose message cycles the table shows beside the measured
+    // ones; a message it gives a cycle that has not been seen is named below.
+    void setDatabase(std::function<std::shared_ptr<const DbcDatabase>()> database);
+
     void refresh();
 
     QTableView *table() const { return m_table; }
@@ -37,6 +43,7 @@ public:
 private:
     const BusStatistics &m_statistics;
     std::function<bool()> m_captureFull;
+    std::function<std::shared_ptr<const DbcDatabase>()> m_database;
     QLabel *m_summary = nullptr;
     QLabel *m_note = nullptr;
     StatisticsTableModel *m_model = nullptr;

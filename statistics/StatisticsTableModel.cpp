@@ -1,13 +1,17 @@
 #include "statistics/StatisticsTableModel.h"
 
 #include "capture/CanPacket.h"
+#include "dbc/ExpectedCycle.h"
 #include "display/RowLayout.h"
+
+#include <QBrush>
 
 namespace {
 
 const char *const Headers[StatisticsTableModel::ColumnCount] = {
-    "Kind",       "ID",        "Count",    "Rx",       "Tx",          "DLC",          "Data",
-    "Cycle (ms)", "Mean (ms)", "Min (ms)", "Max (ms)", "Jitter (ms)", "Bus share (%)"};
+    "Kind",     "ID",          "Count",         "Rx",           "Tx",
+    "DLC",      "Data",        "Cycle (ms)",    "Mean (ms)",    "Min (ms)",
+    "Max (ms)", "Jitter (ms)", "Bus share (%)", "DB cycle (ms)"};
 
 QString milliseconds(double us)
 {
@@ -21,6 +25,7 @@ StatisticsTableModel::StatisticsTableModel(QObject *parent) : QAbstractTableMode
 void StatisticsTableModel::refresh(const BusStatistics &statistics)
 {
     const std::vector<BusStatistics::Row> &rows = statistics.rows();
+    m_nowUs = statistics.now();
     std::vector<double> shares(rows.size());
     for (std::size_t i = 0; i < rows.size(); ++i)
         shares[i] = statistics.sharePercent(rows[i]).value_or(-1.0);
@@ -87,9 +92,26 @@ QString StatisticsTableModel::text(std::size_t i, int column) const
         return cycles ? milliseconds(cycle.jitter()) : QString();
     case ShareColumn:
         return m_shares[i] >= 0 ? QString::number(m_shares[i], 'f', 2) : QString();
+    case ExpectedCycleColumn: {
+        const auto expected = expectedCycle(row);
+        return QString::fromStdString(cycleStateText(expected, cycleStateOf(row, expected)));
+    }
     default:
         return {};
     }
+}
+
+std::optional<std::uint32_t>
+StatisticsTableModel::expectedCycle(const BusStatistics::Row &row) const
+{
+    return m_expected ? m_expected(row.kind, row.id) : std::nullopt;
+}
+
+int StatisticsTableModel::cycleStateOf(const BusStatistics::Row &row,
+                                       std::optional<std::uint32_t> expected) const
+{
+    return static_cast<int>(
+        cycleState(expected, row.cycle.intervals > 0 ? row.cycle.last : 0, m_nowUs - row.lastTime));
 }
 
 QVariant StatisticsTableModel::sortValue(std::size_t i, int column) const
@@ -125,6 +147,8 @@ QVariant StatisticsTableModel::sortValue(std::size_t i, int column) const
         return cycleValue(cycle.jitter());
     case ShareColumn:
         return m_shares[i];
+    case ExpectedCycleColumn:
+        return cycleStateOf(row, expectedCycle(row)) * 1e10 + expectedCycle(row).value_or(0);
     default:
         return {};
     }
@@ -140,6 +164,14 @@ QVariant StatisticsTableModel::data(const QModelIndex &index, int role) const
         return text(row, index.column());
     case Qt::UserRole:
         return sortValue(row, index.column());
+    case Qt::ForegroundRole:
+        if (index.column() == ExpectedCycleColumn) {
+            const BusStatistics::Row &r = m_rows[row];
+            const int state = cycleStateOf(r, expectedCycle(r));
+            if (state == int(CycleState::Late) || state == int(CycleState::Missing))
+                return QBrush(Qt::red);
+        }
+        return {};
     case Qt::TextAlignmentRole:
         if (index.column() == KindColumn || index.column() == IdColumn
             || index.column() == DataColumn)

@@ -4,6 +4,9 @@
 
 #include <QAbstractTableModel>
 
+#include <cstdint>
+#include <functional>
+#include <optional>
 #include <vector>
 
 // The rows of the bus statistics as a table, one row per identifier and kind,
@@ -27,10 +30,17 @@ public:
         MaxColumn,
         JitterColumn,
         ShareColumn,
+        ExpectedCycleColumn, // the database's cycle, marked when late or missing
         ColumnCount
     };
 
+    // The cycle in milliseconds a database gives a frame kind and identifier.
+    using ExpectedCycles =
+        std::function<std::optional<std::uint32_t>(std::uint8_t kind, std::uint32_t id)>;
+
     explicit StatisticsTableModel(QObject *parent = nullptr);
+
+    void setExpectedCycles(ExpectedCycles cycles) { m_expected = std::move(cycles); }
 
     // Takes the current figures: known rows change in place, new ones are
     // appended, and rows that started afresh replace the old ones.
@@ -45,8 +55,12 @@ public:
 private:
     QString text(std::size_t row, int column) const;
     QVariant sortValue(std::size_t row, int column) const;
+    std::optional<std::uint32_t> expectedCycle(const BusStatistics::Row &row) const;
+    int cycleStateOf(const BusStatistics::Row &row, std::optional<std::uint32_t> expected) const;
 
     std::vector<BusStatistics::Row> m_rows;
     std::vector<double> m_shares; // percent; negative when unknown
     std::uint64_t m_generation = 0;
+    ExpectedCycles m_expected;
+    std::int64_t m_nowUs = 0;
 };
