@@ -94,7 +94,8 @@ QString StatisticsTableModel::text(std::size_t i, int column) const
         return m_shares[i] >= 0 ? QString::number(m_shares[i], 'f', 2) : QString();
     case ExpectedCycleColumn: {
         const auto expected = expectedCycle(row);
-        return QString::fromStdString(cycleStateText(expected, cycleStateOf(row, expected)));
+        return QString::fromStdString(
+            cycleStateText(expected, static_cast<CycleState>(cycleStateOf(row, expected))));
     }
     default:
         return {};
