@@ -354,7 +354,7 @@ void TestMainFrame::menuAvailability()
         if (!item->isSeparator())
             items << item->text();
     }
-    QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter", "Statistics"}));
+    QCOMPARE(items, (QStringList{"Exerciser", "Sort", "Filter", "Statistics", "Signals"}));
 }
 
 void TestMainFrame::filterAndSortWhileDisconnected()
@@ -585,7 +585,7 @@ void TestMainFrame::fileMenu()
         if (!item->isSeparator())
             items << item->text();
     }
-    QCOMPARE(items, (QStringList{"Open Log", "Save As", "Exit"}));
+    QCOMPARE(items, (QStringList{"Open Log", "Save As", "Open Database...", "Exit"}));
     QAction *openLog = file->actions().at(0);
     QAction *saveAs = file->actions().at(1);
 
