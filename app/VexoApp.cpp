@@ -1,6 +1,7 @@
 #include "app/VexoApp.h"
 
 #include "app/MainFrame.h"
+#include "app/QtLogRouting.h"
 #include "app/StartupActions.h"
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
@@ -21,11 +22,8 @@ CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
     setDesktopFileName(QStringLiteral("vexoview"));
     // The plugins for vendor adapters complain, at critical level, when their
     // vendor library is not installed, which is the usual case; the adapter
-    // list leaves such plugins out.
-    QLoggingCategory::setFilterRules(QStringLiteral("qt.canbus.plugins.peakcan.warning=false\n"
-                                                    "qt.canbus.plugins.peakcan.critical=false\n"
-                                                    "qt.canbus.plugins.tinycan.warning=false\n"
-                                                    "qt.canbus.plugins.tinycan.critical=false"));
+    // list leaves such plugins out. Their messages go to the program's log.
+    QLoggingCategory::setFilterRules(canBusLoggingRules());
 }
 
 CVEXOApp::~CVEXOApp()

@@ -1,4 +1,7 @@
 #include "app/CommandLine.h"
+#include "app/MainFrame.h"
+#include "app/QtLogRouting.h"
+#include "app/TerminationSignals.h"
 #include "app/VexoApp.h"
 #include "dbc/HeadlessDecode.h"
 #include "device/DeviceLibraryFactory.h"
@@ -12,6 +15,10 @@
 
 int main(int argc, char *argv[])
 {
+    // What Qt and its plugins report goes to our log, off unless asked for.
+    const QString logFailure = routeQtMessagesToProgramLog();
+    if (!logFailure.isEmpty())
+        QTextStream(stderr) << logFailure << '\n';
     QStringList given;
     for (int i = 0; i < argc; ++i)
         given << QString::fromLocal8Bit(argv[i]);
@@ -55,5 +62,6 @@ int main(int argc, char *argv[])
     }
     if (!app.InitInstance(commandLine))
         return 1;
+    closeOnTerminationSignals([&app] { app.mainFrame()->close(); });
     return CVEXOApp::exec();
 }

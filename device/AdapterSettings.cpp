@@ -10,6 +10,7 @@
 
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace SettingsFile {
@@ -183,28 +184,45 @@ std::unique_ptr<AdapterLock> AdapterLock::acquire(const std::filesystem::path &d
     std::error_code error;
     std::filesystem::create_directories(directory, error);
     const auto path = directory / (instanceId + ".lock");
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    if (fd < 0) {
-        result = Result::Unavailable;
-        return nullptr;
+    // The holder removes the file when it lets go. A process that opened the
+    // file just before that may then lock a file no longer in the folder: it
+    // sees so by comparing what it locked with what the path names, and tries
+    // again on the file now there.
+    for (int attempt = 0; attempt < 8; ++attempt) {
+        const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        if (fd < 0) {
+            result = Result::Unavailable;
+            return nullptr;
+        }
+        if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+            result = errno == EWOULDBLOCK ? Result::InUse : Result::Unavailable;
+            ::close(fd);
+            return nullptr;
+        }
+        struct stat locked { };
+        struct stat named { };
+        if (::fstat(fd, &locked) != 0 || ::stat(path.c_str(), &named) != 0
+            || locked.st_dev != named.st_dev || locked.st_ino != named.st_ino) {
+            ::close(fd);
+            continue;
+        }
+        // The holder's process id, for whoever looks at the file.
+        const std::string pid = std::to_string(::getpid()) + "\n";
+        if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.data(), pid.size()) < 0) {
+            // The id is a courtesy; the lock holds without it.
+        }
+        result = Result::Acquired;
+        return std::unique_ptr<AdapterLock>(new AdapterLock(fd, path));
     }
-    if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-        result = errno == EWOULDBLOCK ? Result::InUse : Result::Unavailable;
-        ::close(fd);
-        return nullptr;
-    }
-    // The holder's process id, for whoever looks at the file.
-    const std::string pid = std::to_string(::getpid()) + "\n";
-    if (::ftruncate(fd, 0) == 0 && ::write(fd, pid.data(), pid.size()) < 0) {
-        // The id is a courtesy; the lock holds without it.
-    }
-    result = Result::Acquired;
-    return std::unique_ptr<AdapterLock>(new AdapterLock(fd));
+    result = Result::Unavailable;
+    return nullptr;
 }
 
 AdapterLock::~AdapterLock()
 {
     if (m_fd >= 0) {
+        // Removed while still held, so that nobody locks it in between.
+        ::unlink(m_path.c_str());
         ::flock(m_fd, LOCK_UN);
         ::close(m_fd);
     }

@@ -64,8 +64,8 @@ private:
 };
 
 // Marks an adapter as open by this process, so that a second Vexo View is
-// refused it. The lock is an advisory lock on <directory>/<id>.lock, dropped by
-// the system when the process ends, so a crash leaves no stale lock.
+// refused it. The lock is an advisory lock on <directory>/<id>.lock, removed
+// when the adapter is closed; one left by a crash holds no lock and is reused.
 class AdapterLock {
 public:
     enum class Result { Acquired, InUse, Unavailable };
@@ -77,6 +77,7 @@ public:
     AdapterLock &operator=(const AdapterLock &) = delete;
 
 private:
-    explicit AdapterLock(int fd) : m_fd(fd) { }
+    AdapterLock(int fd, std::filesystem::path path) : m_fd(fd), m_path(std::move(path)) { }
     int m_fd = -1;
+    std::filesystem::path m_path;
 };

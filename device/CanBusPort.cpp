@@ -128,7 +128,10 @@ public:
         m_closing = true;
         if (m_device) {
             m_device->disconnect(this);
-            m_device->disconnectDevice();
+            // A device that lost its link, or never made it, is left as it is:
+            // Qt complains about disconnecting an unconnected device.
+            if (m_device->state() != QCanBusDevice::UnconnectedState)
+                m_device->disconnectDevice();
             m_device.reset();
         }
     }

@@ -1,5 +1,6 @@
 #include "device/AdapterSettings.h"
 
+#include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -108,7 +109,10 @@ private slots:
         QVERIFY(!AdapterLock::acquire(dir.path().toStdString(), "VXVIRT001", result));
         QCOMPARE(result, AdapterLock::Result::InUse);
         QVERIFY(AdapterLock::acquire(dir.path().toStdString(), "VXVIRT002", result));
+        QVERIFY(QFile::exists(dir.filePath("VXVIRT001.lock")));
         first.reset();
+        // Letting go leaves nothing behind.
+        QVERIFY(!QFile::exists(dir.filePath("VXVIRT001.lock")));
         QVERIFY(AdapterLock::acquire(dir.path().toStdString(), "VXVIRT001", result));
     }
 };
