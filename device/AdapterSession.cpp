@@ -178,6 +178,9 @@ bool AdapterSession::isStarted() const
 void AdapterSession::runToNowLocked()
 {
     const BusTime now = busNow();
+    // The bus catches up with a short hold-up, but a periodic row does not
+    // send the frames it owes back to back: a real bus would be flooded.
+    m_core.skipMissedCycles(now);
     if (now - m_core.time() > MaxCatchUp)
         m_core.skipTo(now - MaxCatchUp);
     m_core.advanceTo(now);

@@ -42,6 +42,8 @@ public:
 
     // Runs rows and bus up to the given time.
     void advanceTo(BusTime now);
+    // Now is the real time: the periodic rows skip the cycles they missed.
+    void skipMissedCycles(BusTime now) { m_rows.skipMissed(now); }
     // The next time something is due; BusTimeNever when nothing is.
     BusTime nextEventTime() const;
     // The latest time the session has run to.

@@ -62,6 +62,15 @@ std::uint16_t PeriodicRows::periodMs(int row) const
     return valid(row) ? m_rows[row].periodMs : 0;
 }
 
+void PeriodicRows::skipMissed(BusTime now)
+{
+    for (Row &r : m_rows) {
+        const BusTime period = periodOf(r.periodMs);
+        if (r.running && now - r.due >= period)
+            r.due += ((now - r.due) / period) * period;
+    }
+}
+
 BusTime PeriodicRows::nextDue() const
 {
     BusTime due = BusTimeNever;

@@ -30,6 +30,12 @@ public:
     bool isRunning(int row) const;
     std::uint16_t periodMs(int row) const;
 
+    // A row whose thread was held up (a paused process, a loaded machine)
+    // would owe every cycle since: the cycles due a period or more before now
+    // are skipped instead, keeping the rows' phase, so that at most the
+    // latest one still goes out late.
+    void skipMissed(BusTime now);
+
     // The earliest due time of a running row; BusTimeNever when none runs.
     BusTime nextDue() const;
     // Takes the row due at nextDue() (the lowest row on a tie), reschedules it

@@ -14,6 +14,7 @@
 #include <QTest>
 
 #include <algorithm>
+#include <cmath>
 #include <map>
 
 using namespace std::chrono_literals;
@@ -492,16 +493,47 @@ private slots:
         }
         QCOMPARE(frames.back().second, int(DisplayHint::ShowNow));
 
-        // Paused, the frames wait; resumed, all of them come.
+        // Paused, the frames wait; resumed, all of them come. (Any operation
+        // catches the session up with the clock at once.)
         session.setPause(true);
-        for (int step = 0; step < 20; ++step)
+        for (int step = 0; step < 20; ++step) {
             clock.advance(50ms);
+            session.setResponse(false, CAN_Frame{}, CAN_Frame{});
+        }
         session.enablePeriodic(3, false);
         QCOMPARE(collector.size(), std::size_t(5));
         session.setPause(false);
         const auto all = collector.advanceUntil(clock, 9);
         QCOMPARE(all.size(), std::size_t(9));
         session.stop();
+    }
+    void periodicRowSkipsTheCyclesItMissed()
+    {
+        // A 10 ms row whose thread is held up for half a second goes on in
+        // its phase instead of sending the fifty frames it owes back to back.
+        ManualClock clock;
+        Collector collector;
+        AdapterSession session(std::make_unique<VirtualBus>(busOptions(BusProfile::Quiet)), clock,
+                               collector, AdapterSession::Options());
+        session.start();
+        QCOMPARE(int(session.setPeriodicFrame(0, frameOf(0x14, 0x010, 1))), 0);
+        QCOMPARE(int(session.setPeriod(0, 10)), 0);
+        QCOMPARE(int(session.enablePeriodic(0, true)), 0);
+        QCOMPARE(collector.advanceUntil(clock, 3).size(), std::size_t(3));
+        clock.advance(500ms);
+        const auto frames = collector.advanceUntil(clock, 6);
+        session.stop();
+        QCOMPARE(frames.size(), std::size_t(6));
+        for (std::size_t k = 3; k < frames.size(); ++k) {
+            const double t = seconds(frames[k].first);
+            QVERIFY2(t > 0.5, qPrintable(QStringLiteral("frame %1 at %2").arg(k).arg(t)));
+            const double phase = std::fmod(t, 0.010);
+            QVERIFY2(phase < 0.001, qPrintable(QStringLiteral("frame %1 at %2").arg(k).arg(t)));
+            if (k > 3) {
+                const double gap = t - seconds(frames[k - 1].first);
+                QVERIFY2(gap > 0.009 && gap < 0.011, qPrintable(QString::number(gap)));
+            }
+        }
     }
 };
 
