@@ -87,10 +87,10 @@ bool calculate(std::uint32_t bitsPerSecond, CAN_Timing &timing)
             t.sjw = static_cast<std::uint8_t>(std::min(3, tseg2 - 1));
             if (!fieldsValid(t))
                 continue;
+            // The nearest rate the controller can make is taken, however far:
+            // the dialog shows how far it is.
             const double errorPpm = std::abs(bitrate(t) - bitsPerSecond) / bitsPerSecond * 1e6;
-            // Close enough, and read back as the same whole kbit/s.
-            if (errorPpm > TolerancePpm
-                || std::lround(bitrate(t) / 1000.0) != std::lround(bitsPerSecond / 1000.0))
+            if (!rateInRange(bitrate(t)))
                 continue;
             const double distance = std::abs(samplePoint(t) - 87.5);
             // Smaller error first, then the sample point, then finer quanta;

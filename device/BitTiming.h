@@ -29,9 +29,6 @@ inline constexpr std::uint32_t MinBitrate = 10'000;
 inline constexpr std::uint32_t MaxBitrate = 1'000'000;
 inline constexpr int MinQuanta = 8;
 inline constexpr int MaxQuanta = 23;
-// A requested rate is reachable when a timing comes within this many parts
-// per million of it.
-inline constexpr double TolerancePpm = 1000.0;
 
 // True when every field is in range and the rate lies within the
 // transceiver's range.
@@ -40,8 +37,9 @@ bool isValid(const CAN_Timing &timing);
 // The exact bit rate of a timing in bit/s, without range checks.
 double bitrate(const CAN_Timing &timing);
 
-// The timing for a bit rate: the closest within the tolerance, preferring a
-// sample point near 87.5 % and more quanta per bit. False when none is.
+// The timing for a bit rate within the transceiver's range: the closest the
+// controller can make, preferring a sample point near 87.5 % and more quanta
+// per bit. False for a rate out of range.
 bool calculate(std::uint32_t bitsPerSecond, CAN_Timing &timing);
 
 // The bit rate rounded to whole kbit/s; false for an invalid timing.

@@ -3,6 +3,7 @@
 #include "app/MessageReporter.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <limits>
 #include <optional>
@@ -134,10 +135,37 @@ void SetupController::initialise()
     m_controls.btr = std::to_string(m_btr);
     m_controls.rateLabelEnabled = false;
     m_controls.rateLabel.clear();
+    m_stored.reset();
     readAdapter();
     presetTextEdited();
+    // The adapter's own timing is shown rather than the one computed for its
+    // rate, so that a timing set by hand survives a change of serial name.
+    if (m_stored) {
+        m_samplePoint = samplePointText(*m_stored);
+        showTiming(*m_stored);
+        showRateError(leadingKbps(m_controls.presetText), *m_stored);
+    }
     showValues();
     applyAdvancedState();
+}
+
+void SetupController::showRateError(std::uint32_t kbps, const CAN_Timing &timing)
+{
+    // The controller's clock divides into some rates only: the nearest rate
+    // it makes is used, and how far it is from the one asked for is shown.
+    const double wanted = kbps * 1000.0;
+    double actual = 0;
+    const bool known = m_library.timingBitrate(actual, timing) == DevSuccess;
+    const double percent = wanted > 0 ? (actual - wanted) / wanted * 100.0 : 0.0;
+    if (!known || wanted <= 0 || actual <= 0 || std::abs(percent) < 0.005) {
+        m_controls.rateLabelEnabled = false;
+        m_controls.rateLabel.clear();
+        return;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.3f kbit/s (%+.2f %%)", actual / 1000.0, percent);
+    m_controls.rateLabelEnabled = true;
+    m_controls.rateLabel = text;
 }
 
 void SetupController::readAdapter()
@@ -163,6 +191,7 @@ void SetupController::readAdapter()
     }
     m_controls.presetText = items[static_cast<std::size_t>(m_controls.presetSelection)];
 
+    m_stored = timing;
     m_art = (options & AdapterOption::AutomaticRetransmission) != 0;
     m_abor = (options & AdapterOption::AutomaticBusOffRecovery) != 0;
     m_controls.art = m_art;
@@ -227,6 +256,7 @@ void SetupController::useRate(std::uint32_t kbps, bool chosen)
     }
     m_samplePoint = samplePointText(timing);
     showTiming(timing);
+    showRateError(kbps, timing);
 }
 
 void SetupController::showTiming(const CAN_Timing &timing)
@@ -255,8 +285,7 @@ void SetupController::timingFieldChanged()
     std::int32_t kbps = 0;
     if (m_library.DevTimingToBitrate(kbps, timing) == DevSuccess) {
         m_controls.presetText = std::to_string(kbps);
-        m_controls.rateLabelEnabled = false;
-        m_controls.rateLabel.clear();
+        showRateError(static_cast<std::uint32_t>(std::max(kbps, 0)), timing);
     } else {
         // No rate to show: the label says so instead of a stale number.
         m_controls.presetText.clear();
@@ -306,10 +335,14 @@ bool SetupController::ok()
                                   | (m_art ? AdapterOption::AutomaticRetransmission : 0));
     const std::uint8_t reserved[ConfigReservedSize] = {};
     if (m_library.DevWriteConfig(shownTiming(), reserved, options) != DevSuccess) {
-        m_messages.showMessage(MessageIcon::Error, "The adapter did not store the settings.");
+        m_messages.showMessage(MessageIcon::Error,
+                               serialChanged
+                                   ? "The serial name was stored, but the adapter refused the "
+                                     "bit timing and options."
+                                   : "The adapter did not store the settings.");
         return false;
     }
     m_messages.showMessage(MessageIcon::Warning,
-                           "To apply the changes you need to make sure to reboot.");
+                           "To apply the changes, disconnect and connect again.");
     return true;
 }

@@ -3,6 +3,7 @@
 #include "device/DeviceLibrary.h"
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -76,6 +77,8 @@ private:
     static std::uint32_t leadingKbps(const std::string &text);
     void useRate(std::uint32_t kbps, bool chosen);
     void showTiming(const CAN_Timing &timing);
+    // The label tells how far the timing's rate is from the whole kbit/s shown.
+    void showRateError(std::uint32_t kbps, const CAN_Timing &timing);
     std::string samplePointText(const CAN_Timing &timing);
     void refuse(Field field, const std::string &message);
 
@@ -92,4 +95,6 @@ private:
     std::uint8_t m_btr = InitialBtr;
     std::string m_serial;
     std::string m_samplePoint;
+    // The timing read from the adapter, when it could be read.
+    std::optional<CAN_Timing> m_stored;
 };

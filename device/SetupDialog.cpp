@@ -89,7 +89,7 @@ CSetupDlg::CSetupDlg(DeviceLibrary &library, MessageReporter &messages,
     m_tseg1 = makeList(numbers(1, 15), this);
     m_tseg2 = makeList(numbers(0, 7), this);
     m_abor = new QCheckBox(QStringLiteral("ABOR (Automatic Bus-Off Recovery)"), this);
-    m_art = new QCheckBox(QStringLiteral("ART (Automatic retransmisson)"), this);
+    m_art = new QCheckBox(QStringLiteral("ART (Automatic retransmission)"), this);
 
     auto *grid = new QGridLayout;
     grid->addWidget(new QLabel(QStringLiteral("Vexo Serial"), this), 0, 0);

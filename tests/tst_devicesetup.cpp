@@ -12,6 +12,7 @@
 
 #include "AdapterIndex.h"
 #include "MainWindowHarness.h"
+#include "MessageTexts.h"
 #include "UserInput.h"
 
 #include <QCheckBox>
@@ -72,6 +73,7 @@ private Q_SLOTS:
     void bitRatePane_data();
     void bitRatePane();
     void newBitRateFromTheNextConnect();
+    void anyWholeRateIsReachedAndKept();
 };
 
 void TestDeviceSetup::controls()
@@ -96,7 +98,7 @@ void TestDeviceSetup::controls()
     QCOMPARE(itemsOf(dialog.tseg2List()), (QStringList{"0", "1", "2", "3", "4", "5", "6", "7"}));
     QCOMPARE(dialog.advancedBox()->text(), QStringLiteral("Advanced"));
     QCOMPARE(dialog.aborBox()->text(), QStringLiteral("ABOR (Automatic Bus-Off Recovery)"));
-    QCOMPARE(dialog.artBox()->text(), QStringLiteral("ART (Automatic retransmisson)"));
+    QCOMPARE(dialog.artBox()->text(), QStringLiteral("ART (Automatic retransmission)"));
     QVERIFY(dialog.aborBox()->isChecked());
     QVERIFY(!dialog.artBox()->isChecked());
     // Preset mode at first.
@@ -225,7 +227,7 @@ void TestDeviceSetup::setupButton()
     QVERIFY(!first->isVisible());
     QCOMPARE(h.library.count(O::WriteConfig), 1);
     QCOMPARE(h.messages.messages.back().text,
-             std::string("To apply the changes you need to make sure to reboot."));
+             std::string("To apply the changes, disconnect and connect again."));
     QVERIFY(h.messages.messages.back().icon == MessageIcon::Warning);
     CSetupDlg *second = h.openSetup();
     QVERIFY(second && second->isVisible());
@@ -307,6 +309,58 @@ void TestDeviceSetup::newBitRateFromTheNextConnect()
     QCOMPARE(frame.paneText(CMainFrame::BitRatePane), QStringLiteral("250Kbps"));
     frame.controlBar()->setupButton()->click();
     QCOMPARE(frame.controlBar()->setupDialog()->presetBox()->currentText(), QStringLiteral("250"));
+    frame.close();
+}
+
+void TestDeviceSetup::anyWholeRateIsReachedAndKept()
+{
+    RealLibraryWindow program;
+    CMainFrame &frame = *program.frame;
+    QVERIFY(frame.ConnectAdapter(indexOf(*program.library, VirtualAdapters::QuietId),
+                                 QStringLiteral("Vexo Virtual Quiet Bus")));
+    const auto openSetup = [&] {
+        frame.controlBar()->setupButton()->click();
+        return frame.controlBar()->setupDialog();
+    };
+    const auto storedTiming = [&] {
+        CAN_Timing timing;
+        std::uint8_t reserved[ConfigReservedSize] = {};
+        std::uint8_t options = 0;
+        program.library->DevReadConfig(timing, reserved, options);
+        return timing;
+    };
+    const QString nearest = QStringLiteral("83.333 kbit/s (+0.40 %)");
+
+    // 83 kbit/s is made as nearly as the adapter's clock allows, and said so.
+    CSetupDlg *dialog = openSetup();
+    retype(dialog->presetBox()->lineEdit(), QStringLiteral("83"));
+    QCOMPARE(dialog->rateLabel()->text(), nearest);
+    press(dialog, QDialogButtonBox::Ok);
+    QVERIFY(!dialog->isVisible());
+    const CAN_Timing stored = storedTiming();
+
+    // Reopened, it shows that timing, and OK on the unchanged dialog keeps it.
+    dialog = openSetup();
+    QCOMPARE(dialog->presetBox()->currentText(), QStringLiteral("83"));
+    QCOMPARE(dialog->rateLabel()->text(), nearest);
+    press(dialog, QDialogButtonBox::Ok);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(storedTiming() == stored);
+
+    // A timing of the user's own survives a change of the serial name alone.
+    dialog = openSetup();
+    dialog->advancedBox()->click();
+    choose(dialog->tseg1List(), dialog->tseg1List()->currentIndex() - 2);
+    press(dialog, QDialogButtonBox::Ok);
+    const CAN_Timing custom = storedTiming();
+    QVERIFY(!(custom == stored));
+    dialog = openSetup();
+    retype(dialog->serialBox(), QStringLiteral("4711"));
+    press(dialog, QDialogButtonBox::Ok);
+    QVERIFY(!dialog->isVisible());
+    QVERIFY(storedTiming() == custom);
+    QCOMPARE(messageTexts(program.messages).last(),
+             QStringLiteral("To apply the changes, disconnect and connect again."));
     frame.close();
 }
 

@@ -136,7 +136,10 @@ void TestSetupController::initialisation()
 
     if (calculated != 0) {
         QCOMPARE(f.library.last(O::CalcTiming)->args.at(0), calculated);
-        verifyCalculatedShown(c);
+        // The adapter's own timing is shown, not the one computed for its
+        // rate: a timing set by hand survives an OK that changes the name.
+        QCOMPARE(f.setup->shownTiming(), f.library.storedTiming);
+        QCOMPARE(c.samplePoint, std::string("81.25 %"));
         QVERIFY(f.messages.messages.empty());
     } else {
         QCOMPARE(f.library.count(O::CalcTiming), 0);
@@ -391,7 +394,7 @@ void TestSetupController::ok_data()
     QTest::addColumn<QByteArray>("serialField"); // empty: DevSetSerial not called
     QTest::addColumn<bool>("written");
 
-    const QString reboot = "To apply the changes you need to make sure to reboot.";
+    const QString reboot = "To apply the changes, disconnect and connect again.";
     const QString empty = "Please enter a device name.\nNo space allowed in the beginning.";
     QTest::newRow("12a refused") << "124"
                                  << "12a" << 0 << "Enter numbers only."
@@ -417,6 +420,11 @@ void TestSetupController::ok_data()
         << "124"
         << "124" << 5 << "The adapter did not store the settings."
         << "Vexo View" << QByteArray() << false;
+    QTest::newRow("the name is kept, the timing is not")
+        << "124"
+        << "77" << 5
+        << "The serial name was stored, but the adapter refused the bit timing and options."
+        << "Vexo View" << QByteArray("77\0\0\0\0\0\0\0\0", 10) << false;
 }
 
 void TestSetupController::ok()
