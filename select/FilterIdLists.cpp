@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <iterator>
+#include <unordered_set>
 
 namespace {
 
@@ -25,17 +26,34 @@ void FilterIdLists::fill(const CVEXODoc &doc)
     }
     std::sort(excludedKeys.begin(), excludedKeys.end());
 
+    // Every kind seen of each identifier the identifier list holds, so that
+    // the remote requests of a polled identifier can be excluded as well as
+    // its answers.
+    std::unordered_set<std::uint32_t> identifiers;
+    for (std::size_t i = 0; i < doc.identifierCount(); ++i)
+        identifiers.insert(doc.identifierEntry(i).id);
+    std::unordered_set<std::uint64_t> seenKeys;
+    for (const CAN_Packet &record : doc.arrivalList()) {
+        if (identifiers.count(record.id) != 0)
+            seenKeys.insert(excludedKey(FilterKindCode(record.type), record.id));
+    }
+    std::vector<std::uint64_t> seen(seenKeys.begin(), seenKeys.end());
+    std::sort(seen.begin(), seen.end());
+
     m_included.clear();
     m_excluded.clear();
-    for (std::size_t i = 0; i < doc.identifierCount(); ++i) {
-        const CAN_Packet record = doc.identifierEntry(i);
-        const std::uint8_t kind = FilterKindCode(record.type);
-        const bool isExcluded = std::binary_search(excludedKeys.begin(), excludedKeys.end(),
-                                                   excludedKey(kind, record.id));
-        (isExcluded ? m_excluded : m_included).push_back(FilterEntryText(kind, record.id));
+    for (const std::uint64_t key : seen) {
+        const auto kind = static_cast<std::uint8_t>(key >> 32);
+        const auto id = static_cast<std::uint32_t>(key);
+        const bool isExcluded = std::binary_search(excludedKeys.begin(), excludedKeys.end(), key);
+        (isExcluded ? m_excluded : m_included).push_back(FilterEntryText(kind, id));
     }
-    std::stable_sort(m_included.begin(), m_included.end());
-    std::stable_sort(m_excluded.begin(), m_excluded.end());
+    // Type bytes beyond the four kinds (from a damaged log) may name one
+    // entry twice.
+    for (auto *list : {&m_included, &m_excluded}) {
+        std::stable_sort(list->begin(), list->end());
+        list->erase(std::unique(list->begin(), list->end()), list->end());
+    }
 }
 
 void FilterIdLists::exclude(const std::vector<int> &selected)

@@ -8,12 +8,13 @@ class CAN_Packet_ID;
 class CVEXODoc;
 
 // The two lists of the filter dialog's Selection mode, "Included ID" and
-// "Excluded ID": one entry text per identifier the store knows, each list kept
-// in alphabetical order of its texts.
+// "Excluded ID": one entry text per kind and identifier the store holds frames
+// of, each list kept in alphabetical order of its texts.
 class FilterIdLists {
 public:
-    // One entry for every record of the identifier list, in the Excluded list
-    // when the store's excluded identifiers name its kind and identifier.
+    // One entry for every kind seen of each identifier of the identifier list
+    // ("STD DATA: 0x0E0" and "STD REMOTE: 0x0E0" for a polled identifier), in
+    // the Excluded list when the store's excluded identifiers name it.
     // Excluded identifiers the store no longer holds frames of are not listed.
     void fill(const CVEXODoc &doc);
 

@@ -102,6 +102,7 @@ private Q_SLOTS:
     void range();
     void sort_data();
     void sort();
+    void sortComparesTheWholeIdentifier();
     void emptyStoreChangesNothing();
     void filterMovesPageWindowToTheEnd();
     void laterFilterDiscardsSort();
@@ -254,6 +255,16 @@ void TestFrameSelection::sort()
     for (const int key : keys)
         h.doc.SortDisplayList(key);
     QCOMPARE(displayNumbers(h.doc), order);
+}
+
+void TestFrameSelection::sortComparesTheWholeIdentifier()
+{
+    // Extended identifiers differing only above their low 24 bits.
+    Harness h({{0x06, 0x1A000001}, {0x06, 0x01000000}, {0x06, 0x00FFFFFF}, {0x04, 0x7FF}});
+    h.doc.SortDisplayList(SortKey::IdAscending);
+    QCOMPARE(displayNumbers(h.doc), (Numbers{3, 2, 1, 0}));
+    h.doc.SortDisplayList(SortKey::IdDescending);
+    QCOMPARE(displayNumbers(h.doc), (Numbers{0, 1, 2, 3}));
 }
 
 void TestFrameSelection::emptyStoreChangesNothing()

@@ -107,21 +107,24 @@ void TestSelectionRules::listsFromTheStore()
                {0x06, 0x300},
                {0x04, 0x050}});
     doc.AddExcludedId(4, 0x200); // the transmitted record of 0x200
-    doc.AddExcludedId(4, 0x300); // 0x300's latest record is EXT DATA: not this one
+    doc.AddExcludedId(4, 0x300); // an earlier kind of 0x300: listed beside its latest
     doc.AddExcludedId(5, 0x999); // no frames of it any more: not listed
 
+    // Every kind seen of an identifier is offered, so that all its frames
+    // can be hidden, not only those of its latest kind.
     FilterIdLists lists;
     lists.fill(doc);
     QCOMPARE(lists.included(),
              (Texts{"EXT DATA: 0x00000300", "EXT REMOTE: 0x1ABCDEFF", "STD DATA: 0x050",
                     "STD REMOTE: 0x100"}));
-    QCOMPARE(lists.excluded(), (Texts{"STD DATA: 0x200"}));
+    QCOMPARE(lists.excluded(), (Texts{"STD DATA: 0x200", "STD DATA: 0x300"}));
 
     // Only the listed exclusions come back, so a stale one leaves on OK.
     const auto ids = lists.excludedIds();
-    QCOMPARE(ids.size(), std::size_t{1});
+    QCOMPARE(ids.size(), std::size_t{2});
     QCOMPARE(int(ids[0].type), 4);
     QCOMPARE(ids[0].id, 0x200U);
+    QCOMPARE(ids[1].id, 0x300U);
 }
 
 void TestSelectionRules::moving_data()
