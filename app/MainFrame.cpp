@@ -340,8 +340,11 @@ void CMainFrame::Disconnect()
     // handled yet is dropped, so the counters stop at once.
     m_receiver->discardPending();
     SetLinkStatus(0);
-    if (m_exerciser && m_exerciser->isVisible()) {
-        m_exerciser->StopPeriodicRows();
+    // The closed adapter runs no rows any more: a hidden Exerciser would
+    // show them running when the next connect brings it back.
+    if (m_exerciser) {
+        if (m_exerciser->isVisible())
+            m_exerciser->StopPeriodicRows();
         // Later: the Exerciser may be inside one of its own message boxes.
         m_exerciser->hide();
         m_exerciser->deleteLater();
@@ -416,14 +419,14 @@ CExerciserDlg *CMainFrame::exerciser() const
 
 void CMainFrame::OnExerciser()
 {
-    if (m_exerciser && m_exerciser->isVisible()) {
+    // A hidden Exerciser comes back as it was left: its rows may still be
+    // sending, and only it can stop them.
+    if (m_exerciser) {
+        m_exerciser->show();
         m_exerciser->raise();
         m_exerciser->activateWindow();
         return;
     }
-    // A hidden earlier Exerciser is never shown again.
-    if (m_exerciser)
-        m_exerciser->deleteLater();
     // A window of its own beside the main window; message boxes of its own
     // unless a test records them.
     m_exerciser = new CExerciserDlg(m_library, m_ownMessages ? nullptr : m_messages);

@@ -197,32 +197,41 @@ private slots:
 
     void fieldCheck_data()
     {
+        QTest::addColumn<int>("row");
         QTest::addColumn<int>("field"); // -1 the identifier, else a data field
         QTest::addColumn<QString>("typed");
         QTest::addColumn<QString>("kept");
         QTest::addColumn<int>("messages");
 
-        QTest::newRow("g in a data field shows as G and is cut") << 0 << "1g"
+        QTest::newRow("g in a data field shows as G and is cut") << 0 << 0 << "1g"
                                                                  << "1" << 1;
-        QTest::newRow("a blank in a data field") << 7 << " "
+        QTest::newRow("a blank in a data field") << 0 << 7 << " "
                                                  << "" << 1;
-        QTest::newRow("x in the identifier") << -1 << "1x"
+        QTest::newRow("x in the identifier") << 0 << -1 << "1x"
                                              << "1" << 1;
-        QTest::newRow("hex digits pass") << 3 << "f0"
+        QTest::newRow("hex digits pass") << 0 << 3 << "f0"
                                          << "F0" << 0;
-        QTest::newRow("a third character is refused") << 1 << "123"
+        QTest::newRow("a third character is refused") << 0 << 1 << "123"
                                                       << "12" << 0;
-        QTest::newRow("a fourth identifier character is refused") << -1 << "7FFF"
+        QTest::newRow("a fourth identifier character is refused") << 0 << -1 << "7FFF"
                                                                   << "7FF" << 0;
+        // Every row's fields are checked, not only the first row's.
+        QTest::newRow("row 1 data") << 1 << 5 << "Z"
+                                    << "" << 1;
+        QTest::newRow("row 2 identifier") << 2 << -1 << "12G4"
+                                          << "12" << 1;
+        QTest::newRow("row 3 data") << 3 << 7 << "9h"
+                                    << "9" << 1;
     }
     void fieldCheck()
     {
+        QFETCH(int, row);
         QFETCH(int, field);
         QFETCH(QString, typed);
         QFETCH(QString, kept);
         QFETCH(int, messages);
         Harness h;
-        QLineEdit *edit = field < 0 ? h.frame(0).identifier() : h.frame(0).data(field);
+        QLineEdit *edit = field < 0 ? h.frame(row).identifier() : h.frame(row).data(field);
         QString shownWhileTold;
         h.messages.onShow = [&] { shownWhileTold = edit->text(); };
         retype(edit, typed);
@@ -245,7 +254,8 @@ private slots:
 
         h.row(0).toggle->click();
         QCOMPARE(h.row(0).toggle->text(), QStringLiteral("Stop"));
-        QCOMPARE(h.library.ordinals(), (std::vector<O>{O::SetPeriodicFrame, O::EnablePeriodic}));
+        QCOMPARE(h.library.ordinals(),
+                 (std::vector<O>{O::SetPeriod, O::SetPeriodicFrame, O::EnablePeriodic}));
         const auto *loaded = h.library.last(O::SetPeriodicFrame);
         QCOMPARE(loaded->args.at(0), 0);
         QCOMPARE(unsigned(loaded->frames.at(0).id), 0x111U);
@@ -272,6 +282,47 @@ private slots:
         QVERIFY(!frameLocked(h, 0));
         QVERIFY(frameLocked(h, 2));
         QCOMPARE(h.library.count(O::SetPeriod), 0);
+    }
+
+    void autoTakesTheRowsInterval_data()
+    {
+        QTest::addColumn<int>("row");
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("message"); // empty: the row starts
+        QTest::addColumn<int>("period");
+
+        QTest::newRow("row 1 at 20 ms") << 1 << "20" << QString() << 20;
+        QTest::newRow("row 3 at 1000 ms") << 3 << "1000" << QString() << 1000;
+        QTest::newRow("row 2 emptied") << 2 << ""
+                                       << "Enter an integer." << 0;
+        QTest::newRow("row 3 at 0") << 3 << "0"
+                                    << "Enter an integer between 1 and 1000." << 0;
+    }
+    void autoTakesTheRowsInterval()
+    {
+        QFETCH(int, row);
+        QFETCH(QString, typed);
+        QFETCH(QString, message);
+        QFETCH(int, period);
+        Harness h;
+        // Another row's bad field is no concern of this row.
+        retype(h.row(row == 1 ? 2 : 1).interval, QString());
+        retype(h.row(row).interval, typed);
+        h.library.clearCalls();
+        h.row(row).toggle->click();
+        if (message.isEmpty()) {
+            QVERIFY(h.messages.messages.empty());
+            QCOMPARE(h.library.ordinals(),
+                     (std::vector<O>{O::SetPeriod, O::SetPeriodicFrame, O::EnablePeriodic}));
+            QCOMPARE(h.library.last(O::SetPeriod)->args, (std::vector<std::int64_t>{row, period}));
+            QCOMPARE(h.row(row).toggle->text(), QStringLiteral("Stop"));
+        } else {
+            QCOMPARE(messageTexts(h.messages), QStringList{message});
+            QVERIFY(h.messages.messages.front().icon == MessageIcon::Warning);
+            QVERIFY(h.library.calls().empty());
+            QCOMPARE(h.row(row).toggle->text(), QStringLiteral("Auto"));
+            QVERIFY(!frameLocked(h, row));
+        }
     }
 
     void resetRow()

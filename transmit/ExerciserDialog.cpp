@@ -215,7 +215,16 @@ void CExerciserDlg::OnToggle(int r)
     Row &row = m_rows[static_cast<std::size_t>(r)];
     const QString caption = row.toggle->text();
     if (caption == qtText(AutoCaption)) {
+        // The row runs at the interval it shows, checked as Set checks it.
+        const IntervalCheck check = CheckInterval(row.interval->text().toStdString());
+        if (check.problem != IntervalProblem::None) {
+            row.interval->setFocus();
+            row.interval->selectAll();
+            m_messages->showMessage(MessageIcon::Warning, IntervalMessage(check.problem));
+            return;
+        }
         row.toggle->setText(qtText(StopCaption));
+        m_library.DevSetPeriod(r, static_cast<std::uint16_t>(check.values[0]));
         m_library.DevSetPeriodicFrame(r, FillRowRecord(row.frame->fields()));
         m_library.DevEnablePeriodic(r, 1);
         UpdateRowControls();
@@ -276,6 +285,10 @@ void CExerciserDlg::accept()
 void CExerciserDlg::closeEvent(QCloseEvent *event)
 {
     StopPeriodicRows();
+    // Shown again later, the rows tell that they no longer run.
+    for (Row &row : m_rows)
+        row.toggle->setText(qtText(AutoCaption));
+    UpdateRowControls();
     QDialog::closeEvent(event);
 }
 

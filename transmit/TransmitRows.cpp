@@ -167,6 +167,21 @@ IntervalCheck CheckIntervals(const std::array<std::string, 4> &texts)
     return check;
 }
 
+IntervalCheck CheckInterval(const std::string &text)
+{
+    IntervalCheck check;
+    const auto value = parseInteger(text);
+    if (!value)
+        check.problem = IntervalProblem::NotAnInteger;
+    else if (*value < MinIntervalMs || *value > MaxIntervalMs)
+        check.problem = IntervalProblem::OutOfRange;
+    else
+        check.values[0] = *value;
+    if (check.problem != IntervalProblem::None)
+        check.field = 0;
+    return check;
+}
+
 std::string IntervalMessage(IntervalProblem problem)
 {
     switch (problem) {

@@ -92,6 +92,10 @@ struct IntervalCheck {
 // before a value out of range, whichever row holds it.
 IntervalCheck CheckIntervals(const std::array<std::string, 4> &texts);
 
+// One field checked as above, for a row started on its own interval; the
+// value is values[0], a fault is reported as field 0.
+IntervalCheck CheckInterval(const std::string &text);
+
 // The message for a failed interval check ("Enter an integer." or the range
 // message); empty when it passed.
 std::string IntervalMessage(IntervalProblem problem);
