@@ -23,6 +23,7 @@ struct Fixture {
     explicit Fixture(std::string frameSerial = "124")
     {
         library.calculatedTiming = Calculated;
+        library.storedTiming = Calculated;
         library.samplePoint = 81.25F;
         setup = std::make_unique<SetupController>(library, messages, std::move(frameSerial));
     }
@@ -113,6 +114,7 @@ void TestSetupController::initialisation()
     QFETCH(QString, message);
 
     Fixture f;
+    f.library.storedTiming = CAN_Timing{9, 0, 10, 4, 3};
     f.library.bitrateKbps = storedKbps;
     f.library.storedOptions = static_cast<std::uint8_t>(options);
     f.library.statuses[O::ReadConfig] = static_cast<DevStatus>(readStatus);
