@@ -60,8 +60,12 @@ int main(int argc, char *argv[])
             << QString::fromLocal8Bit(argv[0]) << '\n';
         return 1;
     }
+    // Handled once events are, by then the main window is there.
+    closeOnTerminationSignals([&app] {
+        if (app.mainFrame())
+            app.mainFrame()->close();
+    });
     if (!app.InitInstance(commandLine))
         return 1;
-    closeOnTerminationSignals([&app] { app.mainFrame()->close(); });
     return CVEXOApp::exec();
 }
