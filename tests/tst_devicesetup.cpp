@@ -163,6 +163,7 @@ void TestDeviceSetup::advancedMode()
 {
     RecordingDeviceLibrary library;
     library.calculatedTiming = CAN_Timing{4, 1, 12, 3, 2};
+    library.storedTiming = library.calculatedTiming;
     RecordingMessageReporter messages;
     CSetupDlg dialog(library, messages, "124");
     dialog.show();
@@ -333,7 +334,8 @@ void TestDeviceSetup::anyWholeRateIsReachedAndKept()
 
     // 83 kbit/s is made as nearly as the adapter's clock allows, and said so.
     CSetupDlg *dialog = openSetup();
-    retype(dialog->presetBox()->lineEdit(), QStringLiteral("83"));
+    dialog->presetBox()->lineEdit()->selectAll();
+    QTest::keyClicks(dialog->presetBox()->lineEdit(), QStringLiteral("83"));
     QCOMPARE(dialog->rateLabel()->text(), nearest);
     press(dialog, QDialogButtonBox::Ok);
     QVERIFY(!dialog->isVisible());

@@ -218,7 +218,7 @@ private slots:
         // Every row's fields are checked, not only the first row's.
         QTest::newRow("row 1 data") << 1 << 5 << "Z"
                                     << "" << 1;
-        QTest::newRow("row 2 identifier") << 2 << -1 << "12G4"
+        QTest::newRow("row 2 identifier") << 2 << -1 << "12G"
                                           << "12" << 1;
         QTest::newRow("row 3 data") << 3 << 7 << "9h"
                                     << "9" << 1;
