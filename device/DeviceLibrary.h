@@ -140,15 +140,6 @@ public:
     // cannot tell.
     virtual DevStatus readBusBitrate(std::int32_t &kbitPerSecond) = 0;
 
-    // The exact bit rate of a timing in bit/s, which DevTimingToBitrate rounds
-    // to whole kbit/s. Non-zero when the library cannot tell.
-    virtual DevStatus timingBitrate(double &bitsPerSecond, CAN_Timing timing)
-    {
-        (void)bitsPerSecond;
-        (void)timing;
-        return 1;
-    }
-
     // Registration for arrival and removal notices of device interfaces of the
     // given class; a null listener ends it.
     virtual void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,

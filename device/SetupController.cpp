@@ -1,6 +1,7 @@
 #include "device/SetupController.h"
 
 #include "app/MessageReporter.h"
+#include "device/BitTiming.h"
 
 #include <algorithm>
 #include <cmath>
@@ -149,13 +150,21 @@ void SetupController::initialise()
     applyAdvancedState();
 }
 
-void SetupController::showRateError(std::uint32_t kbps, const CAN_Timing &timing)
+void SetupController::showRateError(std::uint32_t kbps, const CAN_Timing &timing,
+                                    std::optional<std::int32_t> reported)
 {
     // The controller's clock divides into some rates only: the nearest rate
     // it makes is used, and how far it is from the one asked for is shown.
     const double wanted = kbps * 1000.0;
-    double actual = 0;
-    const bool known = m_library.timingBitrate(actual, timing) == DevSuccess;
+    // The controller's clock model gives the exact rate; it is shown only
+    // where the library's own rounding agrees with it.
+    const double actual = BitTiming::bitrate(timing);
+    if (!reported) {
+        std::int32_t asked = 0;
+        if (m_library.DevTimingToBitrate(asked, timing) == DevSuccess)
+            reported = asked;
+    }
+    const bool known = reported && *reported == std::lround(actual / 1000.0);
     const double percent = wanted > 0 ? (actual - wanted) / wanted * 100.0 : 0.0;
     if (!known || wanted <= 0 || actual <= 0 || std::abs(percent) < 0.005) {
         m_controls.rateLabelEnabled = false;
@@ -285,7 +294,7 @@ void SetupController::timingFieldChanged()
     std::int32_t kbps = 0;
     if (m_library.DevTimingToBitrate(kbps, timing) == DevSuccess) {
         m_controls.presetText = std::to_string(kbps);
-        showRateError(static_cast<std::uint32_t>(std::max(kbps, 0)), timing);
+        showRateError(static_cast<std::uint32_t>(std::max(kbps, 0)), timing, kbps);
     } else {
         // No rate to show: the label says so instead of a stale number.
         m_controls.presetText.clear();

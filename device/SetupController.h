@@ -78,7 +78,9 @@ private:
     void useRate(std::uint32_t kbps, bool chosen);
     void showTiming(const CAN_Timing &timing);
     // The label tells how far the timing's rate is from the whole kbit/s shown.
-    void showRateError(std::uint32_t kbps, const CAN_Timing &timing);
+    // reported: the library's whole kbit/s for the timing, asked when not given.
+    void showRateError(std::uint32_t kbps, const CAN_Timing &timing,
+                       std::optional<std::int32_t> reported = std::nullopt);
     std::string samplePointText(const CAN_Timing &timing);
     void refuse(Field field, const std::string &message);
 

@@ -304,14 +304,6 @@ DevStatus VexoDeviceLibrary::DevTimingToBitrate(std::int32_t &kbitPerSecond, CAN
     return BitTiming::toKbitPerSecond(timing, kbitPerSecond) ? DevSuccess : Failed;
 }
 
-DevStatus VexoDeviceLibrary::timingBitrate(double &bitsPerSecond, CAN_Timing timing)
-{
-    if (!BitTiming::isValid(timing))
-        return Failed;
-    bitsPerSecond = BitTiming::bitrate(timing);
-    return DevSuccess;
-}
-
 DevStatus VexoDeviceLibrary::DevSamplePoint(float &percent, CAN_Timing timing)
 {
     percent = BitTiming::samplePoint(timing);

@@ -61,7 +61,6 @@ public:
     DevStatus DevSetPeriodicFrame(std::int32_t row, CAN_Frame frame) override;
     DevStatus DevEnablePeriodic(std::int32_t row, std::int32_t start) override;
     DevStatus readBusBitrate(std::int32_t &kbitPerSecond) override;
-    DevStatus timingBitrate(double &bitsPerSecond, CAN_Timing timing) override;
     void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,
                                     DeviceChangeListener *listener) override;
 
