@@ -159,7 +159,12 @@ void CBarDlg::SetPageCountText(const std::string &text)
 
 void CBarDlg::SetPageFieldText(const std::string &text)
 {
-    m_pageBox->setText(QString::fromStdString(text));
+    // A number being typed is left alone until Go.
+    if (m_pageBox->hasFocus() && m_pageBox->isModified())
+        return;
+    const QString value = QString::fromStdString(text);
+    if (m_pageBox->text() != value)
+        m_pageBox->setText(value);
 }
 
 void CBarDlg::enablePageButtons(bool previous, bool next)
@@ -255,7 +260,10 @@ void CBarDlg::OnNextPage()
 
 void CBarDlg::OnGo()
 {
-    m_view->GoToPage(m_pageBox->text().toUInt());
+    const std::uint32_t page = m_pageBox->text().toUInt();
+    // From here on the box shows the page shown.
+    m_pageBox->setModified(false);
+    m_view->GoToPage(page);
 }
 
 void CBarDlg::OnSetup()

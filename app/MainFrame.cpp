@@ -173,6 +173,15 @@ void CMainFrame::createMenus()
     connect(m_statisticsAction, &QAction::triggered, this, &CMainFrame::OnStatistics);
     m_functionMenu->addAction(QStringLiteral("Signals"), m_signalCommands.get(),
                               &SignalCommands::OnSignals);
+    m_holdAction = m_functionMenu->addAction(QStringLiteral("Hold Display"));
+    m_holdAction->setCheckable(true);
+    // F5 rather than Space, which belongs to the focused button or field.
+    m_holdAction->setShortcut(QKeySequence(Qt::Key_F5));
+    m_holdAction->setShortcutContext(Qt::WindowShortcut);
+    connect(m_holdAction, &QAction::toggled, this, [this](bool held) {
+        m_view->setHeld(held);
+        m_holdPane->setVisible(held);
+    });
     connect(m_functionMenu, &QMenu::aboutToShow, this, [this] {
         m_exerciserAction->setEnabled(IsConnected());
         // Filter and sort replace the display list; no frames may arrive meanwhile.
@@ -219,6 +228,11 @@ void CMainFrame::createStatusBar()
     m_busLoadPane->setFrameShadow(QFrame::Sunken);
     m_busLoadPane->setToolTip(QStringLiteral("Bus load in the last second"));
     statusBar()->insertWidget(BitRatePane + 1, m_busLoadPane);
+    // Says why the list stands still while the counters go on.
+    m_holdPane = new QLabel(QStringLiteral("Hold"), statusBar());
+    m_holdPane->setToolTip(QStringLiteral("The list is held; F5 releases it"));
+    m_holdPane->setVisible(false);
+    statusBar()->addPermanentWidget(m_holdPane);
     statusBar()->installEventFilter(this);
     m_panes[LinkPane]->installEventFilter(this);
 }
@@ -334,10 +348,13 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
 void CMainFrame::Disconnect()
 {
     m_instanceId.clear();
-    if (IsConnected())
+    if (IsConnected()) {
+        // Closing stops the adapter; what it delivered until then crossed the
+        // bus and is stored, the page then shows it. Nothing arrives later.
         m_library.DevClose();
-    // The adapter has stopped reporting; what it reported before and is not
-    // handled yet is dropped, so the counters stop at once.
+        m_receiver->drainPending();
+        m_view->showLatestFrames();
+    }
     m_receiver->discardPending();
     SetLinkStatus(0);
     // The closed adapter runs no rows any more: a hidden Exerciser would

@@ -102,6 +102,8 @@ public:
     StatisticsDialog *statisticsDialog() const;
     // The database signals are decoded with, and the "Signals" window.
     SignalCommands &signalCommands() { return *m_signalCommands; }
+    // Function → "Hold Display" (F5).
+    QAction *holdAction() const { return m_holdAction; }
     // Takes the latest figures into the bus load pane and an open
     // Statistics window; a timer does it a few times a second.
     void refreshStatistics();
@@ -155,4 +157,6 @@ private:
     QAction *m_sortAction = nullptr;
     QAction *m_filterAction = nullptr;
     QAction *m_statisticsAction = nullptr;
+    QAction *m_holdAction = nullptr;
+    QLabel *m_holdPane = nullptr;
 };

@@ -75,6 +75,8 @@ void CVEXODoc::clearLists()
     m_identifierPositions.clear();
     m_identifierDisplay.clear();
     m_identifierDisplayKnown = true;
+    m_lagging.clear();
+    m_isLagging.clear();
 }
 
 void CVEXODoc::setLinkFlag(std::uint8_t mask, bool on)
@@ -113,13 +115,21 @@ void CVEXODoc::AddFrame(const RowRect &rect, RowParent *parent, CAN_Frame frame,
     const std::int32_t pos = FindIdentifier(frame.id);
     m_arrival.push_back(std::move(packet));
 
-    if (m_displayMode == IndexList)
+    if (m_displayMode == IndexList) {
         addToIndexList(rect, parent, index, pos, updateMode);
-    else if (m_displayMode == IdList)
+    } else if (m_displayMode == IdList) {
         addToIdList(rect, parent, index, pos, updateMode);
+        // A frame shown at once ends a burst: identifiers whose refresh the
+        // throttle held back show their latest frame now.
+        if (updateMode == AddRow || updateMode == ScrollPage)
+            catchUpLaggingIdentifiers(rect.left);
+    }
 
-    m_pageEnd = static_cast<std::int32_t>(m_displayList.size());
-    m_pageStart = std::max(0, m_pageEnd - PageSize);
+    // A held display keeps its page; the rows still show it.
+    if (updateMode != StoreHeld) {
+        m_pageEnd = static_cast<std::int32_t>(m_displayList.size());
+        m_pageStart = std::max(0, m_pageEnd - PageSize);
+    }
 
     ++m_frameCount;
     countPages();
@@ -163,26 +173,17 @@ void CVEXODoc::reportBatch()
 void CVEXODoc::addToIndexList(const RowRect &rect, RowParent *parent, std::uint32_t index,
                               std::int32_t pos, int updateMode)
 {
-    if (updateMode == AddRow) {
+    if (updateMode == AddRow)
         appendRow(rect, parent, index);
-    } else if (updateMode == ScrollPage && !m_pageRows.empty()) {
-        // The page ends with the newest arrivals: rows 0..23 take the 24 frames
-        // before the new one, the last row takes the new frame.
-        const std::int64_t base = static_cast<std::int64_t>(index) - (PageSize - 1);
-        const std::size_t lastRow = m_pageRows.size() - 1;
-        for (std::size_t i = 0; i < PageSize - 1 && i < lastRow; ++i) {
-            const std::int64_t source = base + static_cast<std::int64_t>(i);
-            if (source >= 0)
-                updateRow(i, static_cast<std::uint32_t>(source), rect.left);
-        }
-        updateRow(lastRow, index, rect.left);
-    }
+    else if (updateMode == ScrollPage)
+        showNewestArrivals(rect.left);
 
     if (pos < 0) {
         m_identifierPositions.emplace(m_arrival[index].id,
                                       static_cast<std::int32_t>(m_identifierList.size()));
         m_identifierList.push_back(index);
         m_identifierDisplay.push_back(static_cast<std::int32_t>(m_displayList.size()));
+        m_isLagging.push_back(0);
     } else {
         m_identifierList[pos] = index;
         m_identifierDisplay[pos] = static_cast<std::int32_t>(m_displayList.size());
@@ -196,11 +197,15 @@ void CVEXODoc::addToIdList(const RowRect &rect, RowParent *parent, std::uint32_t
     const CAN_Packet &packet = m_arrival[index];
 
     if (pos < 0) {
-        // A new identifier always gets a row of its own, below the last.
-        appendRow(rect, parent, index);
+        // A new identifier always gets a row of its own, below the last,
+        // unless the display is held; its entry then waits at the end of the
+        // display list.
+        if (updateMode != StoreHeld)
+            appendRow(rect, parent, index);
         m_identifierPositions.emplace(packet.id,
                                       static_cast<std::int32_t>(m_identifierList.size()));
         m_identifierDisplay.push_back(static_cast<std::int32_t>(m_displayList.size()));
+        m_isLagging.push_back(0);
         m_displayList.push_back(index);
         m_identifierList.push_back(index);
         return;
@@ -218,10 +223,13 @@ void CVEXODoc::addToIdList(const RowRect &rect, RowParent *parent, std::uint32_t
         return;
 
     const std::uint32_t previous = m_displayList[shown];
-    const bool refresh =
-        updateMode != StoreOnly || packet.number - m_arrival[previous].number > RefreshThrottle;
-    if (!refresh)
+    const bool refresh = updateMode == AddRow || updateMode == ScrollPage
+        || (updateMode == StoreOnly
+            && packet.number - m_arrival[previous].number > RefreshThrottle);
+    if (!refresh) {
+        markLagging(pos);
         return;
+    }
 
     m_displayList[shown] = index;
     const std::int32_t row = rowShowingIdentifier(pos, previous);
@@ -253,6 +261,72 @@ std::int32_t CVEXODoc::rowShowingIdentifier(std::int32_t pos, std::uint32_t arri
         return pos;
     const auto found = std::find(m_rowFrames.begin(), m_rowFrames.end(), arrivalIndex);
     return found == m_rowFrames.end() ? -1 : static_cast<std::int32_t>(found - m_rowFrames.begin());
+}
+
+void CVEXODoc::markLagging(std::int32_t pos)
+{
+    if (m_isLagging[pos])
+        return;
+    m_isLagging[pos] = 1;
+    m_lagging.push_back(pos);
+}
+
+void CVEXODoc::catchUpLaggingIdentifiers(std::int32_t xOrigin)
+{
+    for (const std::int32_t pos : m_lagging) {
+        m_isLagging[pos] = 0;
+        const std::uint32_t latest = m_identifierList[pos];
+        const std::int32_t shown = displayPositionOfIdentifier(pos, m_arrival[latest].id);
+        if (shown < 0 || m_displayList[shown] == latest)
+            continue;
+        const std::uint32_t previous = m_displayList[shown];
+        m_displayList[shown] = latest;
+        const std::int32_t row = rowShowingIdentifier(pos, previous);
+        if (row >= 0)
+            updateRow(static_cast<std::size_t>(row), latest, xOrigin);
+    }
+    m_lagging.clear();
+}
+
+// The page ends with the newest arrivals: rows 0..23 take the 24 frames before
+// the newest one, the last row takes the newest.
+void CVEXODoc::showNewestArrivals(std::int32_t xOrigin)
+{
+    if (m_pageRows.empty() || m_arrival.empty())
+        return;
+    const auto newest = static_cast<std::int64_t>(m_arrival.size()) - 1;
+    const std::int64_t base = newest - (PageSize - 1);
+    const std::size_t lastRow = m_pageRows.size() - 1;
+    for (std::size_t i = 0; i < PageSize - 1 && i < lastRow; ++i) {
+        const std::int64_t source = base + static_cast<std::int64_t>(i);
+        if (source >= 0)
+            updateRow(i, static_cast<std::uint32_t>(source), xOrigin);
+    }
+    updateRow(lastRow, static_cast<std::uint32_t>(newest), xOrigin);
+}
+
+bool CVEXODoc::BringRowsUpToDate(std::int32_t xOrigin)
+{
+    if (m_displayMode == IdList) {
+        catchUpLaggingIdentifiers(xOrigin);
+        return false;
+    }
+    if (m_pageRows.size() < static_cast<std::size_t>(PageSize) || m_arrival.empty()
+        || m_rowFrames.back() == m_arrival.size() - 1)
+        return false;
+    m_pageEnd = static_cast<std::int32_t>(m_displayList.size());
+    m_pageStart = std::max(0, m_pageEnd - PageSize);
+    showNewestArrivals(xOrigin);
+    return true;
+}
+
+std::int32_t CVEXODoc::shownPage() const
+{
+    const auto size = static_cast<std::int32_t>(m_displayList.size());
+    const std::int32_t pages = std::max(1, (size + PageSize - 1) / PageSize);
+    if (m_pageEnd <= 0)
+        return 1;
+    return std::clamp((m_pageEnd - 1) / PageSize + 1, 1, pages);
 }
 
 void CVEXODoc::appendRow(const RowRect &rect, RowParent *parent, std::uint32_t arrivalIndex)
@@ -339,6 +413,8 @@ void CVEXODoc::RebuildDisplayList()
         m_displayList.assign(m_identifierList.begin(), m_identifierList.end());
     }
     displayListReplaced();
+    std::fill(m_isLagging.begin(), m_isLagging.end(), std::uint8_t{0});
+    m_lagging.clear();
     m_pageEnd = static_cast<std::int32_t>(m_displayList.size());
     m_pageStart = std::max(0, m_pageEnd - PageSize);
 }
@@ -438,6 +514,7 @@ void CVEXODoc::reportPageCount()
 {
     if (m_controlBar)
         m_controlBar->SetPageCountText("/" + std::to_string(m_pageCount));
+    ShowPageNumber();
 }
 
 void CVEXODoc::SetErrorStatus(CAN_ErrorStatus status)
@@ -481,6 +558,12 @@ void CVEXODoc::ResetPageField()
 {
     if (m_controlBar)
         m_controlBar->SetPageFieldText("1");
+}
+
+void CVEXODoc::ShowPageNumber()
+{
+    if (m_controlBar)
+        m_controlBar->SetPageFieldText(std::to_string(shownPage()));
 }
 
 void CVEXODoc::ResetCounters()

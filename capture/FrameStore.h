@@ -32,6 +32,10 @@ public:
         AddRow = 0,     // add a new row for the frame
         ScrollPage = 1, // the page is full: scroll its rows up by one
         StoreOnly = 2,  // store without touching rows (throttled refresh in ID-list mode)
+        // Store while the display is held: no row is touched, the page window
+        // stays where it is, and the display list only grows at its end (a
+        // known identifier's entry waits for BringRowsUpToDate).
+        StoreHeld = 3,
     };
 
     enum DisplayMode : std::uint8_t {
@@ -93,6 +97,13 @@ public:
     void reportBatch();
     void SetErrorStatus(CAN_ErrorStatus status);
     void SetDisplayMode(std::uint8_t mode);
+    // Brings the rows up to date with what is stored after frames were stored
+    // without drawing: in index-list mode a full page scrolls to the newest
+    // arrivals, in ID-list mode every identifier whose entry lags behind its
+    // latest frame shows that frame. True when an index-list page scrolled.
+    bool BringRowsUpToDate(std::int32_t xOrigin);
+    // The page the window shows: the one that holds its last entry.
+    std::int32_t shownPage() const;
     // Replaces the capture by frames read from a log: they become the arrival
     // list and, in the same order, the display list, and the page window moves
     // to their last page. The page rows are released (BuildRows shows the new
@@ -138,6 +149,8 @@ public:
     void setPageWindow(std::int32_t start, std::int32_t end);
     // Resets the control bar's page field to "1".
     void ResetPageField();
+    // Writes the number of the shown page into the control bar's page field.
+    void ShowPageNumber();
     // Used by the control bar's Clear.
     void ResetCounters();
     void SetPageCount(std::int32_t count);
@@ -147,6 +160,9 @@ public:
 private:
     void appendRow(const RowRect &rect, RowParent *parent, std::uint32_t arrivalIndex);
     void updateRow(std::size_t row, std::uint32_t arrivalIndex, std::int32_t xOrigin);
+    void showNewestArrivals(std::int32_t xOrigin);
+    void markLagging(std::int32_t pos);
+    void catchUpLaggingIdentifiers(std::int32_t xOrigin);
     void addToIndexList(const RowRect &rect, RowParent *parent, std::uint32_t index,
                         std::int32_t pos, int updateMode);
     void addToIdList(const RowRect &rect, RowParent *parent, std::uint32_t index, std::int32_t pos,
@@ -177,6 +193,10 @@ private:
     // rebuilt lazily after the display list was replaced as a whole.
     std::vector<std::int32_t> m_identifierDisplay;
     bool m_identifierDisplayKnown = true;
+    // Identifier-list positions whose display entry may show an older frame
+    // than the latest one (refreshes held back by the throttle or a hold).
+    std::vector<std::int32_t> m_lagging;
+    std::vector<std::uint8_t> m_isLagging;
     std::vector<CAN_Packet_ID> m_excludedIds;
     Position m_nextRow;
     std::uint32_t m_frameCount = 0;

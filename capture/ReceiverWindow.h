@@ -61,6 +61,9 @@ public:
     // handled included. Called at connect, disconnect and close, so that
     // nothing notified before them is stored.
     void discardPending();
+    // Handles every notification received and not handled yet, now. Called
+    // once the adapter is closed, so that what it delivered before is stored.
+    void drainPending() { handlePending(); }
     // Notifications received and not handled yet.
     std::size_t pendingCount() const { return m_queue.pendingCount(); }
 

@@ -38,6 +38,14 @@ std::uint8_t FrameListController::OnNewFrame(CAN_Frame frame, int hint)
         hint = DisplayHint::ShowNow;
 
     const int rows = m_doc->rowCount();
+    if (m_held) {
+        // Stored as the same frame would be while shown, but out of sight.
+        const bool pageHasRoom =
+            m_doc->displayMode() == CVEXODoc::IndexList && rows < CVEXODoc::PageSize;
+        if (pageHasRoom || hint == DisplayHint::ShowNow || hint == DisplayHint::StoreQuietly)
+            m_doc->AddFrame(RowRect{}, nullptr, frame, CVEXODoc::StoreHeld);
+        return NewFrameResult::Handled;
+    }
     if (m_doc->displayMode() == CVEXODoc::IndexList) {
         if (rows < CVEXODoc::PageSize) {
             // The page has room: every frame gets a row of its own.
@@ -72,6 +80,38 @@ void FrameListController::updateExtentAfterAdd()
     m_surface.setScrollExtent(ExtentWidth, m_doc->nextRowPosition().y + ExtentBelowRows);
 }
 
+void FrameListController::showLatestFrames()
+{
+    if (!m_doc || m_held)
+        return;
+    const ScrollPoint scroll = m_surface.scrollPosition();
+    if (m_doc->BringRowsUpToDate(m_doc->nextRowPosition().x - scroll.x))
+        EnableNavigation(Navigation::Last);
+    m_doc->UpdatePageCount();
+}
+
+void FrameListController::setHeld(bool held)
+{
+    if (held == m_held)
+        return;
+    m_held = held;
+    if (!held)
+        showNewestPage();
+}
+
+void FrameListController::showNewestPage()
+{
+    if (!m_doc)
+        return;
+    // Identifiers that moved on while held show their latest frame.
+    m_doc->BringRowsUpToDate(m_doc->nextRowPosition().x - m_surface.scrollPosition().x);
+    const auto size = static_cast<std::int32_t>(m_doc->displaySize());
+    m_doc->setPageWindow(std::max(0, size - CVEXODoc::PageSize), size);
+    SetScrollMode(Short);
+    m_doc->RefreshPage(m_rowParent);
+    SetScrollMode(Page);
+}
+
 void FrameListController::StepPage(int direction)
 {
     if (!m_doc)
@@ -104,7 +144,8 @@ void FrameListController::GoToPage(std::uint32_t page)
 
     const std::int32_t pageCount = m_doc->pageCount();
     if (pageCount < 0 || static_cast<std::uint32_t>(pageCount) < page) {
-        m_doc->ResetPageField();
+        // The page stays, and so does its number.
+        m_doc->ShowPageNumber();
         if (m_messages) {
             const std::string text = pageCount == 1
                 ? std::string("There are only one page that can be displayed.")

@@ -95,6 +95,15 @@ public:
     void setFrameViewFactory(DetailedFrameViewFactory *factory) { m_frameViews = factory; }
 
     std::uint8_t OnNewFrame(CAN_Frame frame, int hint);
+    // Brings the shown rows up to date with what is stored, after frames were
+    // stored without drawing (the last ones an adapter delivered before it
+    // closed). A held display stays as it is.
+    void showLatestFrames();
+    // Holding freezes the rows, the page window and what the Detailed Frame
+    // View steps through, while frames are still stored and counted.
+    // Releasing shows the newest page.
+    void setHeld(bool held);
+    bool isHeld() const { return m_held; }
     void StepPage(int direction);
     void GoToPage(std::uint32_t page);
     void EnableNavigation(int state);
@@ -114,6 +123,7 @@ private:
     void addWithRoom(const CAN_Frame &frame, int updateMode);
     void showNeighbour(std::uint32_t number, int direction);
     void updateExtentAfterAdd();
+    void showNewestPage();
 
     FrameListSurface &m_surface;
     RowParent *m_rowParent = nullptr;
@@ -122,4 +132,5 @@ private:
     MessageReporter *m_messages = nullptr;
     DetailedFrameViewFactory *m_frameViews = nullptr;
     DetailedFrameView *m_frameView = nullptr;
+    bool m_held = false;
 };

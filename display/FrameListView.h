@@ -55,6 +55,10 @@ public:
     void StepPage(int direction);
     void GoToPage(std::uint32_t page);
     void SetScrollMode(int mode);
+    void showLatestFrames() { m_controller.showLatestFrames(); }
+    // "Hold Display": the list stands still while frames are still stored.
+    void setHeld(bool held) { m_controller.setHeld(held); }
+    bool isHeld() const { return m_controller.isHeld(); }
     // The Function menu's Filter and Sort: each runs its dialog modally.
     void OnFilter();
     void OnSort();

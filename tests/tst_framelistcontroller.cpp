@@ -119,6 +119,8 @@ private Q_SLOTS:
     void scrollModes_data();
     void scrollModes();
     void detailedFrameView();
+    void holdIndexList();
+    void holdIdList();
 };
 
 void TestFrameListController::indexListHints_data()
@@ -295,25 +297,25 @@ void TestFrameListController::goToPage_data()
     QTest::addColumn<int>("pageStart"); // -1: the page does not change
     QTest::addColumn<Buttons>("buttons");
     QTest::addColumn<QString>("message");
-    QTest::addColumn<bool>("fieldReset");
+    QTest::addColumn<QString>("field"); // the page box afterwards: the page shown
 
     const QString none;
-    QTest::newRow("60: first page") << 60 << 1U << 0 << Buttons{false, true} << none << false;
-    QTest::newRow("60: a page in between")
-        << 60 << 2U << 25 << Buttons{true, true} << none << false;
+    QTest::newRow("60: first page") << 60 << 1U << 0 << Buttons{false, true} << none << "1";
+    QTest::newRow("60: a page in between") << 60 << 2U << 25 << Buttons{true, true} << none << "2";
     QTest::newRow("60: last page is a full page")
-        << 60 << 3U << 35 << Buttons{true, false} << none << false;
+        << 60 << 3U << 35 << Buttons{true, false} << none << "3";
     QTest::newRow("60: beyond the last page")
         << 60 << 4U << -1 << Buttons{false, false}
-        << "Please enter the value from 1 to 3 (the last page)." << true;
-    QTest::newRow("60: page 0 counts as 1")
-        << 60 << 0U << 0 << Buttons{false, true} << none << true;
+        << "Please enter the value from 1 to 3 (the last page)."
+        << "3";
+    QTest::newRow("60: page 0 counts as 1") << 60 << 0U << 0 << Buttons{false, true} << none << "1";
     QTest::newRow("30: last page overlaps the first")
-        << 30 << 2U << 5 << Buttons{true, false} << none << false;
+        << 30 << 2U << 5 << Buttons{true, false} << none << "2";
     QTest::newRow("10: only one page") << 10 << 2U << -1 << Buttons{false, false}
-                                       << "There are only one page that can be displayed." << true;
+                                       << "There are only one page that can be displayed."
+                                       << "1";
     QTest::newRow("10: page 0 shows page 1, all disabled")
-        << 10 << 0U << 0 << Buttons{false, false} << none << true;
+        << 10 << 0U << 0 << Buttons{false, false} << none << "1";
 }
 
 void TestFrameListController::goToPage()
@@ -323,7 +325,7 @@ void TestFrameListController::goToPage()
     QFETCH(int, pageStart);
     QFETCH(Buttons, buttons);
     QFETCH(QString, message);
-    QFETCH(bool, fieldReset);
+    QFETCH(QString, field);
 
     Harness h;
     h.feed(entries);
@@ -337,7 +339,7 @@ void TestFrameListController::goToPage()
     QCOMPARE(h.doc.pageStart(), expectedStart);
     QCOMPARE(h.doc.pageEnd(), std::min(entries, expectedStart + 25));
     QCOMPARE(h.buttons(), both(buttons));
-    QCOMPARE(h.bar.pageFieldText, std::string(fieldReset ? "1" : "7"));
+    QCOMPARE(QString::fromStdString(h.bar.pageFieldText), field);
     if (message.isEmpty()) {
         QVERIFY(h.messages.messages.empty());
         QCOMPARE(h.rows.shownNumbers().front(), static_cast<std::uint32_t>(expectedStart));
@@ -471,6 +473,45 @@ void TestFrameListController::detailedFrameView()
     QVERIFY(!h.controller.frameView());
     h.controller.closeFrameView();
     QCOMPARE(h.frameViews.closed, 1);
+}
+
+void TestFrameListController::holdIndexList()
+{
+    Harness h;
+    h.feed(30);
+    h.controller.setHeld(true);
+    h.feed(10, 0);
+    h.feed(10, 2);
+    QCOMPARE(h.doc.rxCount(), 50U);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(5, 29));
+    // Paging goes on over what is stored; the next frame leaves the page be.
+    h.controller.StepPage(FrameListController::StepPrevious);
+    h.feed(1);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(0, 24));
+
+    h.controller.setHeld(false);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(26, 50));
+    QCOMPARE(h.buttons(), both({true, false}));
+    QCOMPARE(h.bar.pageFieldText, std::string("3"));
+}
+
+void TestFrameListController::holdIdList()
+{
+    Harness h;
+    h.doc.SetDisplayMode(CVEXODoc::IdList);
+    for (const std::uint32_t id : {0x100U, 0x200U, 0x300U})
+        h.controller.OnNewFrame(makeFrame(id), 0);
+    h.controller.setHeld(true);
+    h.controller.OnNewFrame(makeFrame(0x200), 0);
+    h.controller.OnNewFrame(makeFrame(0x400), 0);
+    QCOMPARE(h.rows.shownNumbers(), (std::vector<std::uint32_t>{0, 1, 2}));
+    // The Detailed Frame View still finds the frames the list shows.
+    h.controller.OnOpenFrameView(1);
+    h.controller.OnShowNextFrame(1);
+    QCOMPARE(h.frameViews.shown.back().packetNumber, 2U);
+
+    h.controller.setHeld(false);
+    QCOMPARE(h.rows.shownNumbers(), (std::vector<std::uint32_t>{0, 3, 2, 4}));
 }
 
 QTEST_GUILESS_MAIN(TestFrameListController)

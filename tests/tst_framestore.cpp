@@ -86,6 +86,8 @@ private Q_SLOTS:
     void indexListPaging();
     void identifierListInIndexMode();
     void idListRowsAndThrottle();
+    void idListBurstEnd_data();
+    void idListBurstEnd();
     void idListNeverTouchesMissingRows();
     void pageCount_data();
     void pageCount();
@@ -184,7 +186,8 @@ void TestFrameStore::storedRecordTexts()
 
 void TestFrameStore::indexListPaging_data()
 {
-    QTest::addColumn<std::vector<int>>("modes"); // update mode of each frame after the first 24
+    // Update mode of each frame after the first 24; -1 brings the rows up to date.
+    QTest::addColumn<std::vector<int>>("modes");
     QTest::addColumn<std::vector<std::uint32_t>>("shown");
     QTest::addColumn<int>("pageStart");
     QTest::addColumn<int>("pageEnd");
@@ -196,6 +199,8 @@ void TestFrameStore::indexListPaging_data()
         << std::vector<int>{0, 2, 2} << numberRange(0, 24) << 2 << 27;
     QTest::newRow("quiet burst ends with a shown frame")
         << std::vector<int>{0, 2, 2, 2, 1} << numberRange(4, 28) << 4 << 29;
+    QTest::newRow("quiet burst brought up to date")
+        << std::vector<int>{0, 2, 2, -1} << numberRange(2, 26) << 2 << 27;
 }
 
 void TestFrameStore::indexListPaging()
@@ -208,14 +213,22 @@ void TestFrameStore::indexListPaging()
     Harness h;
     h.addShown(24);
     QCOMPARE(h.rows.liveRows().back()->rect, (RowRect{10, 1180, 860, 1220}));
-    for (const int mode : modes)
-        h.add(makeFrame(0x100), mode);
+    std::uint32_t added = 24;
+    for (const int mode : modes) {
+        if (mode < 0) {
+            h.doc.BringRowsUpToDate(10);
+        } else {
+            h.add(makeFrame(0x100), mode);
+            ++added;
+        }
+    }
 
     QCOMPARE(h.rows.shownNumbers(), shown);
     QCOMPARE(h.doc.rowCount(), 25);
     QCOMPARE(h.doc.pageStart(), pageStart);
     QCOMPARE(h.doc.pageEnd(), pageEnd);
-    QCOMPARE(h.doc.frameCount(), static_cast<std::uint32_t>(24 + modes.size()));
+    QCOMPARE(h.doc.frameCount(), added);
+    QCOMPARE(h.doc.displaySize(), std::size_t{added});
     QCOMPARE(h.doc.nextRowPosition().y, 30 + 25 * 50);
 }
 
@@ -269,6 +282,46 @@ void TestFrameStore::idListRowsAndThrottle()
     QCOMPARE(h.rows.liveRows().at(1)->lastXOrigin, 10);
 }
 
+void TestFrameStore::idListBurstEnd_data()
+{
+    // The frame after a polled identifier's request (frame 3, shown) and its
+    // answer (frame 4, held back by the throttle); mode -1 brings the rows up
+    // to date instead.
+    QTest::addColumn<std::uint32_t>("id");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<std::uint32_t>("shown");
+    QTest::addColumn<int>("rows");
+
+    QTest::newRow("another identifier shown") << 0x100U << 0 << 4U << 3;
+    QTest::newRow("a new identifier shown") << 0x300U << 0 << 4U << 4;
+    QTest::newRow("brought up to date") << 0U << -1 << 4U << 3;
+    QTest::newRow("a quiet frame keeps the request") << 0x100U << 2 << 3U << 3;
+    QTest::newRow("held: no new row, the request stays") << 0x300U << 3 << 3U << 3;
+}
+
+void TestFrameStore::idListBurstEnd()
+{
+    QFETCH(std::uint32_t, id);
+    QFETCH(int, mode);
+    QFETCH(std::uint32_t, shown);
+    QFETCH(int, rows);
+
+    Harness h;
+    h.doc.SetDisplayMode(CVEXODoc::IdList);
+    for (const std::uint32_t known : {0x0E0U, 0x100U, 0x200U})
+        h.add(makeFrame(known), CVEXODoc::AddRow);
+    h.add(makeFrame(0x0E0, Rx | 0x01), CVEXODoc::AddRow);
+    h.add(makeFrame(0x0E0), CVEXODoc::StoreOnly);
+    if (mode < 0)
+        h.doc.BringRowsUpToDate(10);
+    else
+        h.add(makeFrame(id), mode);
+
+    QCOMPARE(h.rows.liveRows().front()->frame.number, shown);
+    QCOMPARE(h.doc.displayEntry(0).number, shown);
+    QCOMPARE(h.doc.rowCount(), rows);
+}
+
 void TestFrameStore::idListNeverTouchesMissingRows()
 {
     Harness h;
@@ -314,6 +367,8 @@ void TestFrameStore::pageCount()
         h.add(makeFrame(0x100), CVEXODoc::StoreOnly);
     h.doc.UpdatePageCount();
     QCOMPARE(QString::fromStdString(h.bar.pageCountText), text);
+    // Following the frames, the page box shows the last page.
+    QCOMPARE("/" + QString::fromStdString(h.bar.pageFieldText), text);
 }
 
 void TestFrameStore::buildRowsNavigation_data()
@@ -367,17 +422,18 @@ void TestFrameStore::stepping_data()
     QTest::addColumn<QString>("answers");
     QTest::addColumn<int>("pageStart");
     QTest::addColumn<int>("pageEnd");
+    QTest::addColumn<QString>("field"); // the page box: the page holding the window's end
 
     QTest::newRow("back from the end") << 60 << "P"
-                                       << "y" << 10 << 35;
+                                       << "y" << 10 << 35 << "2";
     QTest::newRow("back to the start") << 60 << "PP"
-                                       << "yn" << 0 << 25;
+                                       << "yn" << 0 << 25 << "1";
     QTest::newRow("forward to a full last page") << 60 << "PPNN"
-                                                 << "ynyn" << 35 << 60;
+                                                 << "ynyn" << 35 << 60 << "3";
     QTest::newRow("next with few entries stays at 0") << 10 << "N"
-                                                      << "n" << 0 << 10;
+                                                      << "n" << 0 << 10 << "1";
     QTest::newRow("previous with few entries") << 10 << "P"
-                                               << "n" << 0 << 25;
+                                               << "n" << 0 << 25 << "1";
 }
 
 void TestFrameStore::stepping()
@@ -402,6 +458,8 @@ void TestFrameStore::stepping()
     QCOMPARE(h.doc.pageStart(), pageStart);
     QCOMPARE(h.doc.pageEnd(), pageEnd);
     QCOMPARE(h.doc.rowCount(), std::min(pageEnd, entries) - pageStart);
+    QFETCH(QString, field);
+    QCOMPARE(QString::fromStdString(h.bar.pageFieldText), field);
 }
 
 void TestFrameStore::neighbours_data()

@@ -13,6 +13,7 @@
 #include "display/FrameListView.h"
 
 #include "MainWindowHarness.h"
+#include "StoreDoubles.h"
 
 #include <QRadioButton>
 #include <QTest>
@@ -78,7 +79,9 @@ void TestLivePath::disconnectStopsAtOnce_data()
 void TestLivePath::disconnectStopsAtOnce()
 {
     QFETCH(bool, idList);
+    RecordingRowFactory rows;
     Harness h;
+    h.doc.setRowFactory(&rows);
     QTRY_VERIFY(h.doc.controlBar() != nullptr);
     if (idList)
         h.frame->controlBar()->idListButton()->click();
@@ -97,6 +100,13 @@ void TestLivePath::disconnectStopsAtOnce()
     QVERIFY(!h.frame->IsConnected());
     h.verifyNothingMore();
     QVERIFY(h.messages.messages.empty());
+    // What crossed the bus before the click is stored and shown: the last row
+    // shows the last frame, every identifier its latest one.
+    QCOMPARE(h.frame->controlBar()->rxText(), QString::number(h.doc.rxCount()));
+    if (!idList)
+        QCOMPARE(rows.shownNumbers().back(), h.doc.frameCount() - 1);
+    for (std::size_t i = 0; idList && i < h.doc.identifierCount(); ++i)
+        QCOMPARE(h.doc.displayEntry(i).number, h.doc.identifierEntry(i).number);
 }
 
 void TestLivePath::unplugDuringTraffic()
