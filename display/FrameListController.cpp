@@ -94,6 +94,10 @@ void FrameListController::setHeld(bool held)
 {
     if (held == m_held)
         return;
+    // The rows hold what was stored when the user asked, and agree with the
+    // page window and the page box.
+    if (held)
+        showLatestFrames();
     m_held = held;
     if (!held)
         showNewestPage();

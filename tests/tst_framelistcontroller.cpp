@@ -479,18 +479,19 @@ void TestFrameListController::holdIndexList()
 {
     Harness h;
     h.feed(30);
-    h.controller.setHeld(true);
+    h.feed(2, 2);
+    h.controller.setHeld(true); // on what is stored: frames 7 to 31
     h.feed(10, 0);
     h.feed(10, 2);
-    QCOMPARE(h.doc.rxCount(), 50U);
-    QCOMPARE(h.rows.shownNumbers(), numberRange(5, 29));
+    QCOMPARE(h.doc.rxCount(), 52U);
+    QCOMPARE(h.rows.shownNumbers(), numberRange(7, 31));
     // Paging goes on over what is stored; the next frame leaves the page be.
     h.controller.StepPage(FrameListController::StepPrevious);
     h.feed(1);
     QCOMPARE(h.rows.shownNumbers(), numberRange(0, 24));
 
     h.controller.setHeld(false);
-    QCOMPARE(h.rows.shownNumbers(), numberRange(26, 50));
+    QCOMPARE(h.rows.shownNumbers(), numberRange(28, 52));
     QCOMPARE(h.buttons(), both({true, false}));
     QCOMPARE(h.bar.pageFieldText, std::string("3"));
 }
