@@ -219,6 +219,8 @@ private Q_SLOTS:
         // Left to right: connection, adapter, bit rate, bus load, fill level, link.
         QList<QLabel *> panes =
             h.frame->statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
+        // "Hold" shows only while the display is held.
+        panes.removeIf([](QLabel *pane) { return pane->isHidden(); });
         std::sort(panes.begin(), panes.end(), [](QLabel *a, QLabel *b) { return a->x() < b->x(); });
         QCOMPARE(panes.size(), 6);
         QCOMPARE(panes[3]->text(), QStringLiteral("-"));
