@@ -1,5 +1,6 @@
 #include "app/TerminationSignals.h"
 
+#include <QCoreApplication>
 #include <QSocketNotifier>
 
 #include <csignal>
@@ -30,7 +31,9 @@ void closeOnTerminationSignals(std::function<void()> close)
 {
     if (signalPipe[0] < 0 && ::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, signalPipe) != 0)
         return;
-    auto *notifier = new QSocketNotifier(signalPipe[0], QSocketNotifier::Read);
+    // Owned by the application, so that it goes with it when the program ends.
+    auto *notifier =
+        new QSocketNotifier(signalPipe[0], QSocketNotifier::Read, QCoreApplication::instance());
     QObject::connect(notifier, &QSocketNotifier::activated, notifier,
                      [notifier, close = std::move(close)] {
                          char byte = 0;
