@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <fstream>
 #include <unordered_set>
@@ -636,7 +637,8 @@ private:
                 text ? integerOf<std::int64_t>(*text) : std::nullopt;
             if (text && !value) {
                 const auto real = doubleOf(*text);
-                if (real && *real == static_cast<double>(static_cast<std::int64_t>(*real)))
+                // Only a whole number within the range of the value converts.
+                if (real && *real >= -0x1p63 && *real < 0x1p63 && *real == std::trunc(*real))
                     value = static_cast<std::int64_t>(*real);
             }
             if (!value)
