@@ -341,6 +341,12 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
         rateStatus == DevSuccess ? static_cast<std::uint32_t>(std::max(0, kbps)) * 1000U : 0U);
     m_statistics->restartTiming();
     refreshStatistics();
+    // Time stamps count from the start of the link; the wall-clock time of
+    // it places the capture in time when it is saved.
+    m_document.setCaptureStart(
+        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                       std::chrono::system_clock::now().time_since_epoch())
+                                       .count()));
     m_library.DevStart(1);
     return true;
 }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstring>
-#include <numeric>
 #include <string>
 
 namespace {
@@ -492,8 +491,10 @@ void CVEXODoc::ReportCounters()
 {
     if (m_controlBar)
         m_controlBar->SetCounters(static_cast<int>(m_txCount), static_cast<int>(m_rxCount));
+    // An opened log may hold more than a live capture: the bar stays full.
     if (m_mainFrame)
-        m_mainFrame->SetProgressPosition(static_cast<int>(m_frameCount / ProgressDivisor));
+        m_mainFrame->SetProgressPosition(
+            static_cast<int>(std::min(m_frameCount, CaptureLimit) / ProgressDivisor));
 }
 
 void CVEXODoc::UpdatePageCount()
@@ -531,21 +532,33 @@ void CVEXODoc::SetDisplayMode(std::uint8_t mode)
         m_displayMode = mode;
 }
 
-void CVEXODoc::ReplaceCapture(std::vector<CAN_Packet> frames)
+void CVEXODoc::ReplaceCapture(std::vector<CAN_Packet> frames, CaptureStart start)
 {
     clearLists();
     m_arrival = std::move(frames);
+    m_captureStart = start;
     // Live frames that follow must not make the arrival list reallocate.
     if (m_arrival.capacity() < CaptureLimit)
         m_arrival.reserve(CaptureLimit);
     const auto size = static_cast<std::uint32_t>(m_arrival.size());
-    m_displayList.resize(size);
-    std::iota(m_displayList.begin(), m_displayList.end(), std::uint32_t{0});
-    displayListReplaced();
+    m_rxCount = 0;
+    m_txCount = 0;
+    for (std::uint32_t i = 0; i < size; ++i) {
+        const CAN_Packet &packet = m_arrival[i];
+        if (packet.type & FrameType::Transmitted)
+            ++m_txCount;
+        else
+            ++m_rxCount;
+        const auto [found, added] = m_identifierPositions.emplace(
+            packet.id, static_cast<std::int32_t>(m_identifierList.size()));
+        if (added)
+            m_identifierList.push_back(i);
+        else
+            m_identifierList[found->second] = i;
+    }
     m_nextRow = Position{};
     m_frameCount = size;
-    m_pageEnd = static_cast<std::int32_t>(size);
-    m_pageStart = std::max(0, m_pageEnd - PageSize);
+    RebuildDisplayList();
 }
 
 void CVEXODoc::setPageWindow(std::int32_t start, std::int32_t end)

@@ -2,6 +2,7 @@
 
 #include "capture/CanFrame.h"
 #include "capture/CanPacket.h"
+#include "capture/CaptureTime.h"
 #include "capture/StoreInterfaces.h"
 
 #include <cstdint>
@@ -104,12 +105,18 @@ public:
     bool BringRowsUpToDate(std::int32_t xOrigin);
     // The page the window shows: the one that holds its last entry.
     std::int32_t shownPage() const;
-    // Replaces the capture by frames read from a log: they become the arrival
-    // list and, in the same order, the display list, and the page window moves
-    // to their last page. The page rows are released (BuildRows shows the new
-    // page); the identifier list starts empty; the Rx and Tx counts, the
-    // display mode and the excluded identifiers stay as they were.
-    void ReplaceCapture(std::vector<CAN_Packet> frames);
+    // Replaces the capture by frames read from a log, shown as a capture of
+    // its own: they become the arrival list, the identifier list is rebuilt
+    // from them, the Rx and Tx counts count them, the display list is made
+    // for the display mode and the page window moves to its last page. The
+    // page rows are released (BuildRows shows the new page); the display
+    // mode and the excluded identifiers stay as they were.
+    void ReplaceCapture(std::vector<CAN_Packet> frames, CaptureStart start = {});
+
+    // Where the frames' time stamps count from: the wall-clock time of the
+    // connect for a live capture, what the log held for an opened one.
+    CaptureStart captureStart() const { return m_captureStart; }
+    void setCaptureStart(CaptureStart start) { m_captureStart = start; }
 
     // Filter and sort (select/): one-shot replacements of the display list.
     void ClearExcludedIds();
@@ -211,4 +218,5 @@ private:
     int m_batchDepth = 0;
     bool m_reportDue = false;
     std::uint8_t m_batchActivity = 0;
+    CaptureStart m_captureStart;
 };

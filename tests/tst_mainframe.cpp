@@ -28,6 +28,8 @@
 #include <QTest>
 #include <QTimer>
 
+#include <chrono>
+
 namespace {
 
 // 26 characters of interface path before the instance identifier.
@@ -204,10 +206,17 @@ void TestMainFrame::connecting()
 
     CConnectDlg *dialog = h.openConnectDialog();
     h.library.clearCalls();
+    const auto wallClock = [] {
+        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                              std::chrono::system_clock::now().time_since_epoch())
+                                              .count());
+    };
+    const std::uint64_t before = wallClock();
     if (adapters > 0) {
         dialog->deviceList()->setCurrentIndex(1);
         h.pressOk(dialog);
     }
+    const std::uint64_t after = wallClock();
 
     QCOMPARE(h.frame->IsConnected(), connected);
     QCOMPARE(dialog->isVisible(), dialogVisible);
@@ -239,8 +248,12 @@ void TestMainFrame::connecting()
                  QStringLiteral("Vexo USB-CAN(124): VX1000001"));
         QCOMPARE(h.frame->paneText(CMainFrame::BitRatePane), QStringLiteral("500Kbps"));
         QCOMPARE(h.doc.errorStatus(), CAN_ErrorStatus{});
+        // The capture's time stamps count from the wall-clock time of the connect.
+        QVERIFY(h.doc.captureStart() && *h.doc.captureStart() >= before
+                && *h.doc.captureStart() <= after);
     } else {
         QCOMPARE(h.library.count(DevOrdinal::Start), 0);
+        QVERIFY(!h.doc.captureStart());
         QCOMPARE(h.frame->paneText(CMainFrame::ConnectionPane), QStringLiteral("Disconnected"));
         QCOMPARE(h.doc.errorStatus(), errors);
     }
