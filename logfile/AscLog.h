@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureTime.h"
 #include "logfile/LogStatus.h"
 
 #include <ctime>
@@ -19,16 +20,21 @@ struct LogReport;
 // Rx or Tx, d (data) with DLC and data bytes or r (remote) with an optional DLC.
 
 // The times become the frames' time stamps (with relative time stamps, summed
-// from line to line); the date and the channel are not kept. Error frames,
+// from line to line); the channel is not kept. The date line, read as local
+// time, goes to date when it can be read. CANFD lines holding classic frames
+// (the EDL flag clear) are read as classic frames. Error frames,
 // CAN FD frames and other events, comments and statistics are skipped and
 // counted; header lines (date, base, internal events, version comment, trigger
 // blocks, start of measurement) are passed over. A line that starts like a
 // frame (time, channel, identifier, Rx or Tx) but is no readable frame, or a
 // time or base that cannot be read, is bad and refuses the file (FileOpenError).
-LogStatus ReadAscLog(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport &report);
+LogStatus ReadAscLog(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport &report,
+                     CaptureStart *date = nullptr);
 
-// Writes a header dated savedAt (local time), then every frame on channel 1
-// with its time stamp as the time. Refuses (PacketError, the frame named in
-// the report) a frame these logs cannot hold.
+// Writes a header, then every frame on channel 1. With the capture's start
+// known, the header is dated (local time) with the second of the earliest
+// frame and the times count from it, as log2asc writes them; otherwise it is
+// dated savedAt and the times are the time stamps. Refuses (PacketError, the
+// frame named in the report) a frame these logs cannot hold.
 LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
-                      std::time_t savedAt);
+                      std::time_t savedAt, CaptureStart start = {});

@@ -3,6 +3,7 @@
 #include "capture/CanPacket.h"
 #include "logfile/ArchivedString.h"
 #include "logfile/ByteReader.h"
+#include "logfile/LogReport.h"
 
 #include <algorithm>
 #include <cstring>
@@ -39,28 +40,41 @@ bool readRecord(ByteReader &in, CAN_Packet &packet)
 
 } // namespace
 
-LogStatus ReadBinaryLog(std::string_view bytes, std::vector<CAN_Packet> &frames)
+LogStatus ReadBinaryLog(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport *report)
 {
     frames.clear();
+    const auto refuse = [&](std::string problem) {
+        frames.clear();
+        if (report)
+            report->problem = std::move(problem);
+        return LogStatus::CanNotOpen;
+    };
+    const auto truncated = [&](std::string_view what) {
+        return refuse("truncated at byte " + std::to_string(bytes.size()) + " (" + std::string(what)
+                      + ")");
+    };
     ByteReader in(bytes);
     std::uint8_t magic = 0;
     std::uint32_t storedCount = 0;
-    if (!in.read(magic) || magic != BinaryLogMagic || !in.read(storedCount))
-        return LogStatus::CanNotOpen;
+    if (!in.read(magic))
+        return refuse("empty, no binary log");
+    if (magic != BinaryLogMagic)
+        return refuse("no binary log (its first byte is not CC)");
+    if (!in.read(storedCount))
+        return truncated("it ends inside its frame count");
 
     const auto count = static_cast<std::int32_t>(storedCount);
     if (count <= 0)
         return LogStatus::Ok;
+    const std::string announced = std::to_string(count) + " frames it announces";
     if (static_cast<std::size_t>(count) > in.remaining() / SmallestRecordSize)
-        return LogStatus::CanNotOpen;
+        return truncated("too short for the " + announced);
 
     frames.reserve(std::min(static_cast<std::size_t>(count), LogReserveLimit));
     for (std::int32_t i = 0; i < count; ++i) {
         CAN_Packet packet;
-        if (!readRecord(in, packet)) {
-            frames.clear();
-            return LogStatus::CanNotOpen;
-        }
+        if (!readRecord(in, packet))
+            return truncated("it ends inside frame " + std::to_string(i) + " of the " + announced);
         frames.push_back(std::move(packet));
     }
     return LogStatus::Ok;

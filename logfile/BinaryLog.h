@@ -16,10 +16,14 @@ class CAN_Packet;
 // no padding, no trailer.
 inline constexpr std::uint8_t BinaryLogMagic = 0xCC;
 
+struct LogReport;
+
 // Refuses (CanNotOpen) a wrong magic byte, and a log whose count, records or
-// string lengths run past its end. A count of 0 or less is an empty log; bytes
-// after the last record are ignored. Every field is kept as stored, a DLC above
-// 8 included.
-LogStatus ReadBinaryLog(std::string_view bytes, std::vector<CAN_Packet> &frames);
+// string lengths run past its end; the report, when given, tells which (no
+// binary log, or truncated at byte N). A count of 0 or less is an empty log;
+// bytes after the last record are ignored. Every field is kept as stored, a
+// DLC above 8 included.
+LogStatus ReadBinaryLog(std::string_view bytes, std::vector<CAN_Packet> &frames,
+                        LogReport *report = nullptr);
 
 void WriteBinaryLog(std::span<const CAN_Packet> frames, std::string &bytes);

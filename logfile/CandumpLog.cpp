@@ -1,11 +1,14 @@
 #include "logfile/CandumpLog.h"
 
 #include "capture/CanFrame.h"
+#include "capture/CaptureTime.h"
 #include "logfile/InterchangeFrame.h"
 
 namespace {
 
 constexpr std::uint32_t ErrorFrameFlag = 0x20000000;
+// What the reader takes: 10 digits and 32 bits of seconds.
+constexpr std::uint64_t MaxSeconds = std::numeric_limits<std::uint32_t>::max();
 
 int hexValue(char c)
 {
@@ -99,8 +102,8 @@ LineKind readLine(std::string_view line, InterchangeFrame &frame, std::string &r
 {
     std::string_view rest = line;
     const std::string_view stamp = nextToken(rest);
-    if (stamp.empty())
-        return LineKind::Ignored;
+    if (stamp.empty() || stamp.front() == '#')
+        return LineKind::Ignored; // blank lines and comments
     if (stamp.size() < 3 || stamp.front() != '(' || stamp.back() != ')'
         || !readSeconds(stamp.substr(1, stamp.size() - 2), frame.seconds, frame.microseconds)) {
         reason = "no time stamp (seconds.microseconds) in parentheses at its start";
@@ -128,12 +131,16 @@ LogStatus ReadCandumpLog(std::string_view bytes, std::vector<CAN_Packet> &frames
     return readFrameLines(bytes, frames, report, readLine);
 }
 
-LogStatus WriteCandumpLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report)
+LogStatus WriteCandumpLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                          CaptureStart start)
 {
     bytes.clear();
     bytes.reserve(frames.size() * 48);
     for (const CAN_Packet &p : frames) {
-        const std::string problem = interchangeProblem(p);
+        const std::uint64_t time = packetMicroseconds(p) + start.value_or(0);
+        std::string problem = interchangeProblem(p);
+        if (problem.empty() && time / MicrosecondsPerSecond > MaxSeconds)
+            problem = "its time lies beyond the 10 digits of seconds of these logs";
         if (!problem.empty()) {
             bytes.clear();
             report.unwritableFrame = "Frame " + std::to_string(p.number)
@@ -142,9 +149,9 @@ LogStatus WriteCandumpLog(std::span<const CAN_Packet> frames, std::string &bytes
         }
         const bool extended = (p.type & FrameType::Extended) != 0;
         bytes.push_back('(');
-        appendDecimal(bytes, static_cast<std::uint32_t>(p.timestamp >> 32), 10);
+        appendDecimal(bytes, static_cast<std::uint32_t>(time / MicrosecondsPerSecond), 10);
         bytes.push_back('.');
-        appendDecimal(bytes, static_cast<std::uint32_t>(p.timestamp), 6);
+        appendDecimal(bytes, static_cast<std::uint32_t>(time % MicrosecondsPerSecond), 6);
         bytes.append(") can0 ");
         appendHex(bytes, p.id, extended ? 8 : 3);
         bytes.push_back('#');

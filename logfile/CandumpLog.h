@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureTime.h"
 #include "logfile/LogStatus.h"
 
 #include <span>
@@ -21,11 +22,13 @@ struct LogReport;
 // The time stamp becomes the frame's seconds and microseconds. Error frames
 // (identifier flag 0x20000000) and CAN FD frames ("##") are skipped and
 // counted; every other line that is not a frame is bad and refuses the file
-// (FileOpenError), the first few listed in the report.
+// (FileOpenError), the first few listed in the report. Blank lines and
+// comments (#) are passed over.
 LogStatus ReadCandumpLog(std::string_view bytes, std::vector<CAN_Packet> &frames,
                          LogReport &report);
 
-// Writes every frame on interface can0 with its direction mark. Refuses
-// (PacketError, the frame named in the report) a frame these logs cannot hold.
-LogStatus WriteCandumpLog(std::span<const CAN_Packet> frames, std::string &bytes,
-                          LogReport &report);
+// Writes every frame on interface can0 with its direction mark, its time the
+// capture's start (when known) plus its time stamp. Refuses (PacketError, the
+// frame named in the report) a frame these logs cannot hold.
+LogStatus WriteCandumpLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                          CaptureStart start = {});

@@ -40,16 +40,31 @@ public:
     WaitCursor &operator=(const WaitCursor &) = delete;
 };
 
-// Only a regular file is read: a device or a pipe could be endless.
-bool readWholeFile(const QString &path, QByteArray &bytes)
+// Only a regular file is read: a device or a pipe could be endless. On
+// failure, problem says why.
+bool readWholeFile(const QString &path, QByteArray &bytes, std::string &problem)
 {
-    if (!QFileInfo(path).isFile())
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        problem = "not found";
         return false;
+    }
+    if (!info.isFile()) {
+        problem = info.isDir() ? "a folder, not a file" : "not a regular file";
+        return false;
+    }
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        problem =
+            !info.isReadable() ? "no permission to read it" : file.errorString().toStdString();
         return false;
+    }
     bytes = file.readAll();
-    return file.error() == QFileDevice::NoError;
+    if (file.error() != QFileDevice::NoError) {
+        problem = "read error: " + file.errorString().toStdString();
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -110,30 +125,33 @@ bool LogFileCommands::OpenLogFile(const QString &path)
     std::vector<CAN_Packet> frames;
     LogStatus status = LogStatus::CanNotOpen;
     LogReport report;
+    CaptureStart start;
     {
         WaitCursor wait;
         try {
             QByteArray bytes;
-            if (readWholeFile(path, bytes))
-                status =
-                    readLog(logFormatForPath(path.toStdString()),
-                            std::string_view(bytes.constData(), bytes.size()), frames, &report);
+            if (readWholeFile(path, bytes, report.problem))
+                status = openLog(logFormatForPath(path.toStdString()),
+                                 std::string_view(bytes.constData(), bytes.size()), frames, report,
+                                 start);
         } catch (const std::bad_alloc &) {
             // A file larger than memory holds: the capture the user has stays.
             frames = {};
             report = {};
+            report.problem = "too large to be read into memory";
             status = LogStatus::CanNotOpen;
         }
     }
     if (status != LogStatus::Ok) {
-        m_messages.showMessage(MessageIcon::Error, logFailureMessage(status, report));
+        m_messages.showMessage(MessageIcon::Error,
+                               logFailureMessage(status, report, path.toStdString()));
         return false;
     }
 
     // The frame an open Detailed Frame View shows is no longer in the capture.
     m_view.closeFrameView();
     m_view.SetScrollMode(FrameListController::ShortToOrigin);
-    m_document.ReplaceCapture(std::move(frames));
+    m_document.ReplaceCapture(std::move(frames), start);
     if (m_statistics)
         m_statistics->replaceWith(m_document.arrivalList());
     if (m_signals)
@@ -156,7 +174,7 @@ bool LogFileCommands::SaveLogFile(const QString &path)
         WaitCursor wait;
         std::string bytes;
         status = writeLog(logFormatForPath(path.toStdString()), m_document.arrivalList(), bytes,
-                          &report);
+                          &report, m_document.captureStart());
         if (status == LogStatus::Ok) {
             QSaveFile file(path);
             const auto size = static_cast<qint64>(bytes.size());

@@ -45,9 +45,9 @@ LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Pack
     notes = LogReport{};
     switch (format) {
     case LogFormat::Binary:
-        return ReadBinaryLog(bytes, frames);
+        return ReadBinaryLog(bytes, frames, &notes);
     case LogFormat::Text:
-        return ReadTextLog(bytes, frames);
+        return ReadTextLog(bytes, frames, &notes);
     case LogFormat::Candump:
         return ReadCandumpLog(bytes, frames, notes);
     case LogFormat::Asc:
@@ -57,8 +57,44 @@ LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Pack
     return LogStatus::CanNotOpen;
 }
 
+LogStatus openLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames,
+                  LogReport &report, CaptureStart &start)
+{
+    start.reset();
+    CaptureStart date;
+    LogStatus status = LogStatus::Ok;
+    if (format == LogFormat::Asc) {
+        report = LogReport{};
+        status = ReadAscLog(bytes, frames, report, &date);
+    } else {
+        status = readLog(format, bytes, frames, &report);
+    }
+    if (status != LogStatus::Ok)
+        return status;
+
+    if (format == LogFormat::Candump || format == LogFormat::Asc) {
+        if (frames.empty()) {
+            start = date;
+        } else {
+            std::uint64_t first = packetMicroseconds(frames.front());
+            for (const CAN_Packet &p : frames)
+                first = std::min(first, packetMicroseconds(p));
+            start = date.value_or(0) + first;
+            for (CAN_Packet &p : frames)
+                p = withMicroseconds(p, packetMicroseconds(p) - first);
+        }
+    }
+    for (CAN_Packet &p : frames) {
+        if (p.dlc > 8) {
+            p.dlc = 8;
+            ++report.clippedDlcFrames;
+        }
+    }
+    return LogStatus::Ok;
+}
+
 LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes,
-                   LogReport *report)
+                   LogReport *report, CaptureStart start)
 {
     LogReport ownReport;
     LogReport &notes = report ? *report : ownReport;
@@ -70,9 +106,9 @@ LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::st
     case LogFormat::Text:
         return WriteTextLog(frames, bytes);
     case LogFormat::Candump:
-        return WriteCandumpLog(frames, bytes, notes);
+        return WriteCandumpLog(frames, bytes, notes, start);
     case LogFormat::Asc:
-        return WriteAscLog(frames, bytes, notes, std::time(nullptr));
+        return WriteAscLog(frames, bytes, notes, std::time(nullptr), start);
     }
     bytes.clear();
     return LogStatus::CanNotOpen;

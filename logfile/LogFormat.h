@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureTime.h"
 #include "logfile/LogReport.h"
 #include "logfile/LogStatus.h"
 
@@ -31,8 +32,17 @@ LogFormat logFormatForPath(std::string_view path);
 LogStatus readLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames,
                   LogReport *report = nullptr);
 
+// Reads a log as the capture a user opens: readLog, then the times of a
+// candump or ASC log count from its first (earliest) frame and start gets
+// where that frame lies in absolute time; binary and text logs keep their
+// times and leave start empty. A DLC above 8 becomes 8, the frames counted
+// in the report.
+LogStatus openLog(LogFormat format, std::string_view bytes, std::vector<CAN_Packet> &frames,
+                  LogReport &report, CaptureStart &start);
+
 // Writes frames in order as a whole log into bytes (emptied first). On any
 // status but Ok, bytes is left empty and the report, when given, names the
-// frame that could not be written.
+// frame that could not be written. The logs that hold absolute times (candump,
+// ASC) place the frames at start plus their time stamps, when start is known.
 LogStatus writeLog(LogFormat format, std::span<const CAN_Packet> frames, std::string &bytes,
-                   LogReport *report = nullptr);
+                   LogReport *report = nullptr, CaptureStart start = {});

@@ -18,11 +18,17 @@ void LogReport::addBadLine(std::size_t line, std::string_view reason)
     ++badLineCount;
 }
 
-std::string logFailureMessage(LogStatus status, const LogReport &report)
+std::string logFailureMessage(LogStatus status, const LogReport &report, std::string_view fileName)
 {
     std::string text(logStatusMessage(status));
+    if (!fileName.empty() || !report.problem.empty())
+        text += "\n\n";
+    text += fileName;
+    if (!report.problem.empty())
+        text += (fileName.empty() ? "" : ": ") + report.problem + '.';
     if (!report.badLines.empty()) {
-        text += "\n";
+        if (fileName.empty())
+            text += "\n";
         for (const LogReport::BadLine &bad : report.badLines)
             text += "\nLine " + std::to_string(bad.line) + ": " + bad.reason + '.';
         if (report.badLineCount > report.badLines.size())
@@ -45,13 +51,23 @@ std::string logSkippedMessage(const LogReport &report)
     if (report.skippedOtherLines > 0)
         parts.push_back(counted(report.skippedOtherLines, "other line", "other lines")
                         + " (comments, statistics, events)");
-    if (parts.empty())
-        return {};
-    std::string text = "Skipped what the capture cannot hold: ";
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        if (i > 0)
-            text += i + 1 == parts.size() ? " and " : ", ";
-        text += parts[i];
+    std::string text;
+    if (!parts.empty()) {
+        text = "Skipped what the capture cannot hold: ";
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            if (i > 0)
+                text += i + 1 == parts.size() ? " and " : ", ";
+            text += parts[i];
+        }
+        text += '.';
     }
-    return text + '.';
+    if (report.clippedDlcFrames > 0) {
+        if (!text.empty())
+            text += "\n\n";
+        const bool one = report.clippedDlcFrames == 1;
+        text += counted(report.clippedDlcFrames, "frame has", "frames have") + " a DLC above 8; "
+            + (one ? "it was" : "they were")
+            + " opened with DLC 8, the most data bytes a frame carries.";
+    }
+    return text;
 }

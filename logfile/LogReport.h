@@ -23,6 +23,8 @@ struct LogReport {
     std::size_t skippedErrorFrames = 0;
     std::size_t skippedFdFrames = 0;
     std::size_t skippedOtherLines = 0; // comments, statistics, events
+    std::size_t clippedDlcFrames = 0;  // frames opened with a DLC above 8, shown with 8
+    std::string problem;               // why a whole file is no log: "truncated at byte 9"
     std::string unwritableFrame;       // why a writer refused, naming the frame
 
     void addBadLine(std::size_t line, std::string_view reason);
@@ -33,9 +35,11 @@ struct LogReport {
 };
 
 // The message for a read or write that failed: the status's message, then
-// the bad lines or the frame that could not be written.
-std::string logFailureMessage(LogStatus status, const LogReport &report);
+// the file's name (when given) with the problem or the bad lines, or the
+// frame that could not be written.
+std::string logFailureMessage(LogStatus status, const LogReport &report,
+                              std::string_view fileName = {});
 
-// The note after a read that succeeded but skipped lines; empty when it
-// skipped none.
+// The note after a read that succeeded but skipped lines or clipped DLCs;
+// empty when it did neither.
 std::string logSkippedMessage(const LogReport &report);

@@ -2,6 +2,7 @@
 
 #include "capture/CanFrame.h"
 #include "capture/CanPacket.h"
+#include "logfile/LogReport.h"
 #include "logfile/TextEncoding.h"
 #include "logfile/TextLogFields.h"
 
@@ -47,13 +48,20 @@ int dataByteCount(std::uint8_t dlc)
     return std::min<int>(dlc, 8);
 }
 
-bool readLine(std::string_view line, CAN_Packet &packet)
+// Reads a frame from the line; on failure, reason tells why.
+bool readLine(std::string_view line, CAN_Packet &packet, std::string &reason)
 {
     const auto fields = splitFields(line);
     const DecimalField type = readDecimalField(fields[1]);
     packet.type = static_cast<std::uint8_t>(type.value);
-    if (!type.isNumber || (packet.type & FrameType::FrameBit) == 0)
+    if (!type.isNumber) {
+        reason = "its second field (the frame type) is no number";
         return false;
+    }
+    if ((packet.type & FrameType::FrameBit) == 0) {
+        reason = "its frame type " + std::to_string(packet.type) + " names no data or remote frame";
+        return false;
+    }
 
     packet.number = static_cast<std::uint32_t>(readDecimalField(fields[0]).value);
     packet.id = readHexField(fields[2]);
@@ -102,18 +110,20 @@ void appendTextField(std::string &out, std::string_view utf8)
 
 } // namespace
 
-LogStatus ReadTextLog(std::string_view bytes, std::vector<CAN_Packet> &frames)
+LogStatus ReadTextLog(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport *report)
 {
     frames.clear();
     const auto lines = static_cast<std::size_t>(std::count(bytes.begin(), bytes.end(), '\n')) + 1;
     frames.reserve(std::min(lines, LogReserveLimit));
 
     std::size_t position = 0;
+    std::size_t lineNumber = 0;
     while (position < bytes.size()) {
         const std::size_t feed = bytes.find('\n', position);
         const std::size_t end = feed == std::string_view::npos ? bytes.size() : feed;
         std::string_view line = bytes.substr(position, end - position);
         position = end + 1;
+        ++lineNumber;
 
         if (!line.empty() && line.back() == '\r')
             line.remove_suffix(1);
@@ -122,8 +132,11 @@ LogStatus ReadTextLog(std::string_view bytes, std::vector<CAN_Packet> &frames)
             continue;
 
         CAN_Packet packet;
-        if (frames.size() >= MaxFrames || !readLine(line, packet)) {
+        std::string reason = "more frames than a capture can hold";
+        if (frames.size() >= MaxFrames || !readLine(line, packet, reason)) {
             frames.clear();
+            if (report)
+                report->addBadLine(lineNumber, reason);
             return LogStatus::FileOpenError;
         }
         frames.push_back(std::move(packet));

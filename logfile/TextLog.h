@@ -8,6 +8,7 @@
 #include <vector>
 
 class CAN_Packet;
+struct LogReport;
 
 // The text log: one line per frame, eight comma-separated fields (number,
 // type, identifier "0x%04X" or, for an extended remote frame, "0x%08X", DLC,
@@ -19,7 +20,9 @@ class CAN_Packet;
 // are skipped. A line whose type field is empty, no number, or lacks the frame
 // bit 0x04 makes the whole file bad (FileOpenError). A DLC of 0 is a frame
 // without data; a DLC above 8 is kept, with at most eight data bytes read.
-LogStatus ReadTextLog(std::string_view bytes, std::vector<CAN_Packet> &frames);
+// The report, when given, names the bad line and why.
+LogStatus ReadTextLog(std::string_view bytes, std::vector<CAN_Packet> &frames,
+                      LogReport *report = nullptr);
 
 // Refuses (PacketError) a capture holding a frame whose type & 0x0F is not 4
 // to 7. Data digits are written for at most eight bytes. Text characters that

@@ -20,6 +20,7 @@ packages=(
   python3-canmatrix
   qt6-charts-dev
   libqt6opengl6-dev
+  locales
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)

@@ -6,6 +6,7 @@
 // between frames must come through unchanged.
 
 #include "capture/CanFrame.h"
+#include "capture/CaptureTime.h"
 #include "capture/FrameStore.h"
 #include "capture/WindowMessages.h"
 #include "device/VirtualBus.h"
@@ -16,6 +17,8 @@
 #include "LogPackets.h"
 #include "StoreDoubles.h"
 
+#include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
@@ -107,8 +110,16 @@ class TestCanUtils : public QObject {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase();
     void convertersAgree();
+    void absoluteTimesAgree();
 };
+
+void TestCanUtils::initTestCase()
+{
+    // The ASC date is local time.
+    qputenv("TZ", "UTC");
+}
 
 void TestCanUtils::convertersAgree()
 {
@@ -154,6 +165,73 @@ void TestCanUtils::convertersAgree()
     // Our ASC log through asc2log gives the frames of our own candump log.
     QVERIFY(convert(asc2log, ownAsc, toolLog));
     QCOMPARE(opened(toolLog), opened(ownLog));
+}
+
+void TestCanUtils::absoluteTimesAgree()
+{
+    const QString log2asc = QStandardPaths::findExecutable(QStringLiteral("log2asc"));
+    const QString asc2log = QStandardPaths::findExecutable(QStringLiteral("asc2log"));
+    const QString localedef = QStandardPaths::findExecutable(QStringLiteral("localedef"));
+    if (log2asc.isEmpty() || asc2log.isEmpty())
+        QSKIP("can-utils (log2asc, asc2log) are not installed");
+
+    // A capture as candump -l writes it, placed in time.
+    const QByteArray candump = "(1700000000.123456) can0 123#1122334455667788\n"
+                               "(1700000000.223456) can0 1ABCDEF0#AABB\n"
+                               "(1700000002.000001) can0 7FF#R\n";
+    const QStringList times = {"(1700000000.123456)", "(1700000000.223456)", "(1700000002.000001)"};
+    QTemporaryDir dir;
+    const auto path = [&dir](const char *name) { return dir.filePath(QLatin1String(name)); };
+    const auto stamps = [](const QByteArray &log) {
+        QStringList found;
+        for (const QByteArray &line : log.split('\n'))
+            if (line.startsWith('('))
+                found << QString::fromLatin1(line.left(line.indexOf(' ')));
+        return found;
+    };
+    QFile file(path("candump.log"));
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write(candump) == candump.size());
+    file.close();
+
+    // Opened, its times count from the first frame.
+    Window window;
+    QVERIFY(window.commands.OpenLogFile(path("candump.log")));
+    QCOMPARE(window.doc.storedEntry(2).timeText, std::string("00:01  876.545"));
+    QVERIFY(window.doc.captureStart() == CaptureStart(1700000000123456));
+
+    // Saved again, the candump log holds the absolute times, and log2asc
+    // dates it with its first frame in one header.
+    QVERIFY(window.commands.SaveLogFile(path("saved.log")));
+    QFile saved(path("saved.log"));
+    QVERIFY(saved.open(QIODevice::ReadOnly));
+    QCOMPARE(stamps(saved.readAll()), times);
+    QVERIFY(convert(log2asc, path("saved.log"), path("log2asc.asc"), {QStringLiteral("can0")}));
+    QFile converted(path("log2asc.asc"));
+    QVERIFY(converted.open(QIODevice::ReadOnly));
+    const QByteArray asc = converted.readAll();
+    QVERIFY2(asc.startsWith("date Tue Nov 14 22:13:20 2023\n") && asc.count("date ") == 1,
+             asc.constData());
+
+    // Saved as ASC, asc2log gives the same absolute times. asc2log reads the
+    // date in a de_DE locale of its own, and leaves the summer-time flag of
+    // the date unset: with address randomisation off it comes out clear.
+    QVERIFY(window.commands.SaveLogFile(path("saved.asc")));
+    if (localedef.isEmpty())
+        QSKIP("localedef is not installed");
+    QVERIFY(QDir().mkpath(path("locales")));
+    QProcess locale;
+    locale.start(localedef,
+                 {QStringLiteral("-i"), QStringLiteral("de_DE"), QStringLiteral("-f"),
+                  QStringLiteral("ISO-8859-1"), path("locales/de_DE")});
+    QVERIFY(locale.waitForFinished(60000));
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("LOCPATH"), path("locales"));
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral("setarch"),
+                  {QStringLiteral("-R"), asc2log, QStringLiteral("-I"), path("saved.asc")});
+    QVERIFY(process.waitForFinished(60000));
+    QCOMPARE(stamps(process.readAllStandardOutput()), times);
 }
 
 QTEST_MAIN(TestCanUtils)

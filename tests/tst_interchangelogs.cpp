@@ -53,6 +53,7 @@ const QString NoneSkipped = QStringLiteral("0 error, 0 FD, 0 other");
 } // namespace
 
 Q_DECLARE_METATYPE(LogFormat)
+Q_DECLARE_METATYPE(CaptureStart)
 
 class TestInterchangeLogs : public QObject {
     Q_OBJECT
@@ -68,6 +69,9 @@ private Q_SLOTS:
     void unwritableFrames();
     void roundTripOfFiftyThousandFrames_data();
     void roundTripOfFiftyThousandFrames();
+    void openedTimes_data();
+    void openedTimes();
+    void writtenAtTheStart();
 };
 
 void TestInterchangeLogs::initTestCase()
@@ -119,6 +123,11 @@ void TestInterchangeLogs::linesRead_data()
         << QStringList{"04 123 3 112233 5.500000", "04 123 15 1122334455667788 5.123456",
                        "05 123 14  5.000000"}
         << NoneSkipped;
+    QTest::newRow("candump: comments and blank lines")
+        << candump
+        << QByteArray("# candump -l can0, Tue Nov 14\n\n  # indented remark\n"
+                      "(1.000000) can0 123#11\n \t\n")
+        << QStringList{"04 123 1 11 1.000000"} << NoneSkipped;
     QTest::newRow("candump: error and CAN FD frames skipped")
         << candump
         << QByteArray("(1.000000) can0 20000080#0000000000000000\n"
@@ -160,6 +169,24 @@ void TestInterchangeLogs::linesRead_data()
                       "End TriggerBlock\r\n")
         << QStringList{"04 123 2 0A0B 0.001234", "16 1FFFFFFF 1 FF 0.006000"}
         << QStringLiteral("0 error, 1 FD, 4 other");
+    QTest::newRow("asc: CANFD lines holding classic frames, as log2asc -f writes them")
+        << asc
+        << QByteArray("base hex  timestamps absolute\n"
+                      "   0.000000 CANFD   1 Rx        123                                   "
+                      "0 0 3  3 11 22 33   130000  130        0 0 0 0 0 0\n"
+                      "   0.100000 CANFD   1 Tx   12345678x                                  "
+                      "0 0 0  0   130000  130       10 0 0 0 0 0\n"
+                      "   0.200000 CANFD   1 Rx        123  Engine  0 0 8  8 "
+                      "01 02 03 04 05 06 07 08   130000  130        0 0 0 0 0 0\n"
+                      "   0.300000 CANFD   1 Rx        123   1 0 3  3 11 22 33   130000  130"
+                      "     3000 0 0 0 0 0\n"
+                      "   0.400000 CANFD   1 Rx   12345678x   0 0 9 10 AA BB CC DD EE FF 00 11 "
+                      "22 33   130000  130     1000 0 0 0 0 0\n"
+                      "   0.500000 CANFD   1 Rx        123   0 0 2  2 11 22   130000  130"
+                      "     1000 0 0 0 0 0\n")
+        << QStringList{"04 123 3 112233 0.000000", "17 12345678 0  0.100000",
+                       "04 123 8 0102030405060708 0.200000"}
+        << QStringLiteral("0 error, 3 FD, 0 other");
     QTest::newRow("asc: decimal base, relative time stamps")
         << asc
         << QByteArray("base dec  timestamps relative\n"
@@ -232,6 +259,8 @@ void TestInterchangeLogs::badLines_data()
         << asc << QByteArray("base dec\n1.0 1 291 Rx d 1 256") << "fewer data bytes";
     QTest::newRow("asc: time no number") << asc << QByteArray("1.2.3 1 123 Rx d 0") << "time";
     QTest::newRow("asc: unknown base") << asc << QByteArray("base oct") << "base";
+    QTest::newRow("asc: classic CANFD line with fewer bytes than its length")
+        << asc << QByteArray("1.0 CANFD 1 Rx 123 0 0 3 3 11 22") << "fewer data bytes";
 }
 
 void TestInterchangeLogs::badLines()
@@ -349,6 +378,123 @@ void TestInterchangeLogs::roundTripOfFiftyThousandFrames()
     QCOMPARE(readLog(format, bytes, read, &report), LogStatus::Ok);
     QCOMPARE(firstDifference(read, capture), QString());
     QCOMPARE(report.skippedLines(), std::size_t{0});
+}
+
+void TestInterchangeLogs::openedTimes_data()
+{
+    QTest::addColumn<LogFormat>("format");
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QStringList>("frames");
+    QTest::addColumn<CaptureStart>("start");
+    QTest::addColumn<int>("clipped");
+
+    const auto candump = LogFormat::Candump;
+    const auto asc = LogFormat::Asc;
+    QTest::newRow("candump with absolute times")
+        << candump
+        << QByteArray("(1700000000.123456) can0 123#11\n(1700000002.000001) can0 124#22\n")
+        << QStringList{"04 123 1 11 0.000000", "04 124 1 22 1.876545"}
+        << CaptureStart(1700000000123456) << 0;
+    QTest::newRow("candump whose earliest frame is not the first line")
+        << candump << QByteArray("(10.500000) can0 123#11\n(10.250000) can0 124#22\n")
+        << QStringList{"04 123 1 11 0.250000", "04 124 1 22 0.000000"} << CaptureStart(10250000)
+        << 0;
+    QTest::newRow("candump with DLCs above 8")
+        << candump
+        << QByteArray("(1.0) can0 123#1122334455667788_F\n(1.0) can0 123#R8_9\n"
+                      "(1.0) can0 123#R8\n")
+        << QStringList{"04 123 8 1122334455667788 0.000000", "05 123 8  0.000000",
+                       "05 123 8  0.000000"}
+        << CaptureStart(1000000) << 2;
+    QTest::newRow("empty candump")
+        << candump << QByteArray() << QStringList{} << CaptureStart{} << 0;
+    QTest::newRow("asc dated as log2asc writes it")
+        << asc
+        << QByteArray("date Tue Nov 14 22:13:20 2023\nbase hex  timestamps absolute\n"
+                      "   0.500000 1  123             Rx   d 1 11\n"
+                      "   1.000000 1  124             Rx   d 1 22\n")
+        << QStringList{"04 123 1 11 0.000000", "04 124 1 22 0.500000"}
+        << CaptureStart(1700000000500000) << 0;
+    QTest::newRow("asc dated as Vector writes it")
+        << asc
+        << QByteArray("date Tue Nov 14 10:13:20.123 pm 2023\n"
+                      "   0.001000 1  123             Rx   d 1 11\n")
+        << QStringList{"04 123 1 11 0.000000"} << CaptureStart(1700000000124000) << 0;
+    QTest::newRow("asc with a date of 12 am")
+        << asc << QByteArray("date Tue Nov 14 12:00:00 am 2023\n   0.0 1  1  Rx   d 0\n")
+        << QStringList{"04 1 0  0.000000"} << CaptureStart(1699920000000000) << 0;
+    QTest::newRow("asc without a readable date")
+        << asc << QByteArray("date 14.11.2023\n   2.500000 1  123  Rx   d 1 11\n")
+        << QStringList{"04 123 1 11 0.000000"} << CaptureStart(2500000) << 0;
+    QTest::newRow("empty asc keeps its date")
+        << asc << QByteArray("date Tue Nov 14 22:13:20 2023\n") << QStringList{}
+        << CaptureStart(1700000000000000) << 0;
+
+    std::string binary;
+    writeLog(LogFormat::Binary, {storedPacket(0, 0x04, 0x1, 12, {1}, 1700000000, 5)}, binary);
+    QTest::newRow("binary log keeps its times, clips its DLC")
+        << LogFormat::Binary << QByteArray::fromStdString(binary)
+        << QStringList{"04 1 8 0100000000000000 1700000000.000005"} << CaptureStart{} << 1;
+}
+
+void TestInterchangeLogs::openedTimes()
+{
+    QFETCH(LogFormat, format);
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, frames);
+    QFETCH(CaptureStart, start);
+    QFETCH(int, clipped);
+
+    std::vector<CAN_Packet> read;
+    LogReport report;
+    CaptureStart opened = 42;
+    QCOMPARE(openLog(format, file.toStdString(), read, report, opened), LogStatus::Ok);
+    QCOMPARE(describe(read), frames);
+    QCOMPARE(opened, start);
+    QCOMPARE(report.clippedDlcFrames, std::size_t(clipped));
+    for (const CAN_Packet &p : read)
+        QCOMPARE(p.timeText, formatTimeText(p.timestamp & 0xFFFFFFFF, p.timestamp >> 32));
+}
+
+void TestInterchangeLogs::writtenAtTheStart()
+{
+    // Frames relative to a start of 1700000000.900000 s (22:13:20.9 UTC).
+    const std::vector<CAN_Packet> frames = {
+        storedPacket(0, 0x04, 0x123, 1, {0x11}, 0, 200000),
+        storedPacket(1, 0x16, 0x7AB, 0, {}, 2, 0),
+    };
+    const CaptureStart start = 1700000000900000;
+    std::string candump;
+    QCOMPARE(writeLog(LogFormat::Candump, frames, candump, nullptr, start), LogStatus::Ok);
+    QCOMPARE(QString::fromStdString(candump),
+             QStringLiteral("(1700000001.100000) can0 123#11 R\n"
+                            "(1700000002.900000) can0 000007AB# T\n"));
+    std::string asc;
+    QCOMPARE(writeLog(LogFormat::Asc, frames, asc, nullptr, start), LogStatus::Ok);
+    QCOMPARE(QString::fromStdString(asc),
+             QStringLiteral("date Tue Nov 14 22:13:21 2023\n"
+                            "base hex  timestamps absolute\n"
+                            "no internal events logged\n"
+                            "   0.100000 1  123             Rx   d 1 11\n"
+                            "   1.900000 1  7ABx            Tx   d 0\n"));
+
+    // Opened again, both give the frames and the start of the first frame.
+    for (const std::string &bytes : {candump, asc}) {
+        std::vector<CAN_Packet> read;
+        LogReport report;
+        CaptureStart opened;
+        const auto format = bytes == asc ? LogFormat::Asc : LogFormat::Candump;
+        QCOMPARE(openLog(format, bytes, read, report, opened), LogStatus::Ok);
+        QCOMPARE(opened, CaptureStart(1700000001100000));
+        QCOMPARE(describe(read), (QStringList{"04 123 1 11 0.000000", "16 7AB 0  1.800000"}));
+    }
+
+    // A time beyond what the candump log's seconds hold is refused.
+    LogReport report;
+    QCOMPARE(writeLog(LogFormat::Candump, frames, candump, &report, CaptureStart(1ULL << 53)),
+             LogStatus::PacketError);
+    QVERIFY2(report.unwritableFrame.find("10 digits") != std::string::npos,
+             report.unwritableFrame.c_str());
 }
 
 QTEST_GUILESS_MAIN(TestInterchangeLogs)

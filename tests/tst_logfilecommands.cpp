@@ -36,6 +36,8 @@ struct Harness {
     Harness()
     {
         doc.setRowFactory(&rows);
+        doc.setMainFrame(&mainFrame);
+        doc.SetControlBar(&bar);
         doc.OnNewDocument();
         view.setDocument(&doc);
         view.resize(1000, 800);
@@ -76,6 +78,8 @@ struct Harness {
 
     QTemporaryDir dir;
     RecordingRowFactory rows;
+    RecordingMainFrame mainFrame;
+    RecordingControlBar bar;
     CVEXODoc doc;
     CVEXOView view;
     RecordingMessageReporter messages;
@@ -166,13 +170,15 @@ void TestLogFileCommands::openShowsLastPage_data()
     QTest::addColumn<int>("pageStart");
     QTest::addColumn<bool>("previousEnabled");
 
-    QTest::newRow("30 frames, binary") << 30 << "log.dcu" << 5 << true;
-    QTest::newRow("30 frames, text") << 30 << "log.txt" << 5 << true;
-    QTest::newRow("10 frames") << 10 << "log.dcu" << 0 << false;
-    QTest::newRow("25 frames") << 25 << "log.txt" << 0 << false;
-    QTest::newRow("empty binary log") << 0 << "log.dcu" << 0 << false;
-    QTest::newRow("empty text log") << 0 << "log.txt" << 0 << false;
-    QTest::newRow("more than a live capture holds") << 50010 << "log.dcu" << 49985 << true;
+    QTest::addColumn<int>("progress");
+
+    QTest::newRow("30 frames, binary") << 30 << "log.dcu" << 5 << true << 1;
+    QTest::newRow("30 frames, text") << 30 << "log.txt" << 5 << true << 1;
+    QTest::newRow("10 frames") << 10 << "log.dcu" << 0 << false << 0;
+    QTest::newRow("25 frames") << 25 << "log.txt" << 0 << false << 1;
+    QTest::newRow("empty binary log") << 0 << "log.dcu" << 0 << false << 0;
+    QTest::newRow("empty text log") << 0 << "log.txt" << 0 << false << 0;
+    QTest::newRow("more than a live capture holds") << 50010 << "log.dcu" << 49985 << true << 2500;
 }
 
 void TestLogFileCommands::openShowsLastPage()
@@ -181,9 +187,13 @@ void TestLogFileCommands::openShowsLastPage()
     QFETCH(QString, name);
     QFETCH(int, pageStart);
     QFETCH(bool, previousEnabled);
+    QFETCH(int, progress);
 
     Harness h;
-    const std::vector<CAN_Packet> log = randomCapture(static_cast<std::uint32_t>(frames), 3);
+    // A few identifiers, so that the identifier list has entries seen again.
+    std::vector<CAN_Packet> log = randomCapture(static_cast<std::uint32_t>(frames), 3);
+    for (CAN_Packet &p : log)
+        p.id %= 7;
     {
         // Write the file with a store of its own.
         Harness writer;
@@ -192,8 +202,6 @@ void TestLogFileCommands::openShowsLastPage()
     }
     h.capture(40);
     h.doc.SetDisplayMode(CVEXODoc::IndexList);
-    const std::uint32_t rx = h.doc.rxCount();
-    const std::uint32_t tx = h.doc.txCount();
     h.view.GoToPage(1);
     h.view.SetScrollMode(4);
 
@@ -210,10 +218,25 @@ void TestLogFileCommands::openShowsLastPage()
     QCOMPARE(h.view.previousFramesButton()->isEnabled(), previousEnabled);
     QVERIFY(!h.view.nextFramesButton()->isEnabled());
     QCOMPARE(h.view.scrollExtent(), QSize(900, 1300));
-    // Loading leaves the identifier list empty and the counts as they were.
-    QCOMPARE(h.doc.identifierCount(), std::size_t{0});
-    QCOMPARE(h.doc.rxCount(), rx);
-    QCOMPARE(h.doc.txCount(), tx);
+
+    // The log is a capture of its own: its counters, its identifiers (the
+    // latest frame of each, in order of first appearance) and its fill level.
+    const auto tx = std::count_if(log.begin(), log.end(), [](auto &p) { return p.type & 0x10; });
+    QCOMPARE(h.bar.txText, std::to_string(tx));
+    QCOMPARE(h.bar.rxText, std::to_string(frames - tx));
+    QCOMPARE(h.mainFrame.progress, progress);
+    std::vector<std::uint32_t> latest;
+    for (const CAN_Packet &p : log) {
+        const auto seen = std::find_if(latest.begin(), latest.end(),
+                                       [&](std::uint32_t n) { return log[n].id == p.id; });
+        if (seen == latest.end())
+            latest.push_back(p.number);
+        else
+            *seen = p.number;
+    }
+    QCOMPARE(h.doc.identifierCount(), latest.size());
+    for (std::size_t i = 0; i < latest.size(); ++i)
+        QCOMPARE(h.doc.identifierEntry(i).number, latest[i]);
 }
 
 void TestLogFileCommands::liveFramesAfterOpen()
@@ -227,21 +250,25 @@ void TestLogFileCommands::liveFramesAfterOpen()
     QVERIFY(h.commands.OpenLogFile(h.path(QStringLiteral("log.dcu"))));
 
     // New frames follow the loaded ones: numbered on, shown on the last page,
-    // and the identifier list starts with them.
+    // and the identifier list goes on from the log's.
     h.capture(2);
     QCOMPARE(h.doc.frameCount(), 32U);
     QCOMPARE(h.doc.arrivalList().back().number, 31U);
     QCOMPARE(h.doc.pageStart(), 7);
     QCOMPARE(h.doc.pageEnd(), 32);
     QCOMPARE(h.rows.shownNumbers(), numberRange(7, 31));
-    QCOMPARE(h.doc.identifierCount(), std::size_t{2});
+    QCOMPARE(h.doc.identifierCount(), std::size_t{3});
 
-    // The ID list shows only what arrived after the load.
+    // The ID list shows the latest frame of every identifier.
     h.doc.DestroyRows();
     h.doc.SetDisplayMode(CVEXODoc::IdList);
     h.doc.RebuildDisplayList();
     h.doc.BuildRows(&h.view);
-    QCOMPARE(h.rows.shownNumbers(), numberRange(30, 31));
+    QCOMPARE(h.rows.shownNumbers(), (std::vector<std::uint32_t>{30, 31, 29}));
+
+    // A log opened in ID List mode shows its identifiers.
+    QVERIFY(h.commands.OpenLogFile(h.path(QStringLiteral("log.dcu"))));
+    QCOMPARE(h.rows.shownNumbers(), (std::vector<std::uint32_t>{27, 28, 29}));
 }
 
 void TestLogFileCommands::failedOpenKeepsCapture_data()
@@ -249,38 +276,44 @@ void TestLogFileCommands::failedOpenKeepsCapture_data()
     QTest::addColumn<QString>("name");
     QTest::addColumn<QByteArray>("content"); // written unless empty
     QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reason"); // after the file's name
 
     const QString cannot = QStringLiteral("Can not open file");
     const QString bad = QStringLiteral("File open error");
-    QTest::newRow("missing file") << "missing.dcu" << QByteArray() << cannot;
-    QTest::newRow("missing text file") << "missing.txt" << QByteArray() << cannot;
-    QTest::newRow("a folder") << "." << QByteArray() << cannot;
-    QTest::newRow("a device") << "/dev/zero" << QByteArray() << cannot;
-    QTest::newRow("wrong magic byte") << "bad.dcu" << QByteArray("\xCD\x01\x00", 3) << cannot;
-    QTest::newRow("text log named dcu") << "bad.dcu" << QByteArray("0,4,0x1,0,,1,,t\r\n") << cannot;
+    QTest::newRow("missing file") << "missing.dcu" << QByteArray() << cannot << ": not found.";
+    QTest::newRow("missing text file") << "missing.txt" << QByteArray() << cannot << ": not found.";
+    QTest::newRow("a folder") << "." << QByteArray() << cannot << ": a folder, not a file.";
+    QTest::newRow("a device") << "/dev/zero" << QByteArray() << cannot << ": not a regular file.";
+    QTest::newRow("wrong magic byte") << "bad.dcu" << QByteArray("\xCD\x01\x00", 3) << cannot
+                                      << ": no binary log (its first byte is not CC).";
+    QTest::newRow("text log named dcu") << "bad.dcu" << QByteArray("0,4,0x1,0,,1,,t\r\n") << cannot
+                                        << ": no binary log (its first byte is not CC).";
     QTest::newRow("count beyond the records")
-        << "bad.dcu" << QByteArray("\xCC\x05\x00\x00\x00", 5) << cannot;
+        << "bad.dcu" << QByteArray("\xCC\x05\x00\x00\x00", 5) << cannot
+        << ": truncated at byte 5 (too short for the 5 frames it announces).";
     QTest::newRow("bad text line")
-        << "bad.txt" << QByteArray("0,4,0x1,0,,1,,t\r\n1,,0x1,0,,1,,t\r\n") << bad;
-    QTest::newRow("frame bit clear") << "bad.txt" << QByteArray("0,3,0x1,1,AA,1,AA,t\r\n") << bad;
+        << "bad.txt" << QByteArray("0,4,0x1,0,,1,,t\r\n1,,0x1,0,,1,,t\r\n") << bad
+        << "\nLine 2: its second field (the frame type) is no number.";
+    QTest::newRow("frame bit clear") << "bad.txt" << QByteArray("0,3,0x1,1,AA,1,AA,t\r\n") << bad
+                                     << "\nLine 1: its frame type 3 names no data or remote frame.";
     QTest::newRow("binary log named txt")
-        << "bad.txt" << QByteArray("\xCC\x00\x00\x00\x00", 5) << bad;
+        << "bad.txt" << QByteArray("\xCC\x00\x00\x00\x00", 5) << bad
+        << "\nLine 1: its second field (the frame type) is no number.";
     QTest::newRow("bad candump lines")
         << "bad.log"
         << QByteArray("(1.000000) can0 123#11\n(2.000000) can0 1234#11\n\n"
                       "(3.000000) can0 123#1\n")
         << bad
-            + "\n\nLine 2: the identifier is not 3 or 8 hexadecimal digits."
-              "\nLine 4: the data is not pairs of hexadecimal digits.";
+        << "\nLine 2: the identifier is not 3 or 8 hexadecimal digits."
+           "\nLine 4: the data is not pairs of hexadecimal digits.";
     QTest::newRow("more bad ASC lines than are listed")
-        << "bad.asc" << QByteArray("1 1 1 Rx\n").repeated(7)
-        << bad
-            + "\n\nLine 1: the frame is neither d (data) nor r (remote)."
-              "\nLine 2: the frame is neither d (data) nor r (remote)."
-              "\nLine 3: the frame is neither d (data) nor r (remote)."
-              "\nLine 4: the frame is neither d (data) nor r (remote)."
-              "\nLine 5: the frame is neither d (data) nor r (remote)."
-            + "\nand 2 more bad lines.";
+        << "bad.asc" << QByteArray("1 1 1 Rx\n").repeated(7) << bad
+        << "\nLine 1: the frame is neither d (data) nor r (remote)."
+           "\nLine 2: the frame is neither d (data) nor r (remote)."
+           "\nLine 3: the frame is neither d (data) nor r (remote)."
+           "\nLine 4: the frame is neither d (data) nor r (remote)."
+           "\nLine 5: the frame is neither d (data) nor r (remote)."
+           "\nand 2 more bad lines.";
 }
 
 void TestLogFileCommands::failedOpenKeepsCapture()
@@ -288,6 +321,7 @@ void TestLogFileCommands::failedOpenKeepsCapture()
     QFETCH(QString, name);
     QFETCH(QByteArray, content);
     QFETCH(QString, message);
+    QFETCH(QString, reason);
 
     Harness h;
     h.capture(60);
@@ -299,7 +333,7 @@ void TestLogFileCommands::failedOpenKeepsCapture()
         : content.isEmpty()                   ? h.path(name)
                                               : h.writeFile(name, content.toStdString());
     QVERIFY(!h.commands.OpenLogFile(path));
-    QCOMPARE(messageTexts(h.messages), QStringList{message});
+    QCOMPARE(messageTexts(h.messages), QStringList{message + "\n\n" + path + reason});
     QCOMPARE(h.messages.messages[0].icon, MessageIcon::Error);
     QCOMPARE(QString::fromStdString(h.messages.messages[0].caption), QStringLiteral("Vexo View"));
     compareState(h.state(), before);
@@ -319,9 +353,14 @@ void TestLogFileCommands::truncatedBinaryLogKeepsCapture()
         if (h.commands.OpenLogFile(path))
             QFAIL(qPrintable(QStringLiteral("a log cut to %1 bytes was opened").arg(size)));
         compareState(h.state(), before);
+        const QString expected =
+            QStringLiteral("Can not open file\n\n%1: %2")
+                .arg(path,
+                     size == 0 ? QStringLiteral("empty")
+                               : QStringLiteral("truncated at byte %1").arg(size));
+        QVERIFY2(messageTexts(h.messages).constLast().startsWith(expected),
+                 qPrintable(messageTexts(h.messages).constLast()));
     }
-    QCOMPARE(messageTexts(h.messages),
-             QStringList(int(log.size()), QStringLiteral("Can not open file")));
 }
 
 void TestLogFileCommands::skippedLinesAreTold()
