@@ -197,7 +197,7 @@ void TestCanUtils::absoluteTimesAgree()
     // Opened, its times count from the first frame.
     Window window;
     QVERIFY(window.commands.OpenLogFile(path("candump.log")));
-    QCOMPARE(window.doc.storedEntry(2).timeText, std::string("00:01  876.545"));
+    QCOMPARE(window.doc.storedEntry(2).timeText.str(), std::string("00:01  876.545"));
     QVERIFY(window.doc.captureStart() == CaptureStart(1700000000123456));
 
     // Saved again, the candump log holds the absolute times, and log2asc
