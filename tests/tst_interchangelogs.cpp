@@ -422,7 +422,8 @@ void TestInterchangeLogs::openedTimes_data()
         << CaptureStart(1700000000000000) << 0;
 
     std::string binary;
-    writeLog(LogFormat::Binary, {storedPacket(0, 0x04, 0x1, 12, {1}, 1700000000, 5)}, binary);
+    const std::vector<CAN_Packet> longDlc = {storedPacket(0, 0x04, 0x1, 12, {1}, 1700000000, 5)};
+    writeLog(LogFormat::Binary, longDlc, binary);
     QTest::newRow("binary log keeps its times, clips its DLC")
         << LogFormat::Binary << QByteArray::fromStdString(binary)
         << QStringList{"04 1 8 0100000000000000 1700000000.000005"} << CaptureStart{} << 1;
