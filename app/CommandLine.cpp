@@ -1,15 +1,72 @@
 #include "app/CommandLine.h"
 
+#include "app/QtLogRouting.h"
 #include "device/AdapterList.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QLoggingCategory>
 #include <QTextStream>
 
 #include <cstdlib>
 
 namespace {
+
+// The options the application objects take for themselves, with one dash or
+// two: those followed by a value, and those that stand alone.
+const QStringList qtOptionsWithValue = {
+    QStringLiteral("platform"),
+    QStringLiteral("platformpluginpath"),
+    QStringLiteral("platformtheme"),
+    QStringLiteral("plugin"),
+    QStringLiteral("qwindowgeometry"),
+    QStringLiteral("geometry"),
+    QStringLiteral("qwindowtitle"),
+    QStringLiteral("title"),
+    QStringLiteral("qwindowicon"),
+    QStringLiteral("icon"),
+    QStringLiteral("session"),
+    QStringLiteral("display"),
+    QStringLiteral("name"),
+    QStringLiteral("visual"),
+    QStringLiteral("style"),
+    QStringLiteral("stylesheet"),
+    QStringLiteral("qmljsdebugger"),
+};
+const QStringList qtFlags = {
+    QStringLiteral("reverse"), QStringLiteral("testability"), QStringLiteral("widgetcount"),
+    QStringLiteral("sync"),    QStringLiteral("nograb"),      QStringLiteral("dograb"),
+};
+
+// The arguments without Qt's own options, which the application object reads
+// when it starts the window. Everything after "--" is the program's.
+QStringList withoutQtOptions(const QStringList &arguments)
+{
+    QStringList kept;
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        const QString &argument = arguments[i];
+        if (i == 0 || !argument.startsWith(QLatin1Char('-'))) {
+            kept << argument;
+            continue;
+        }
+        if (argument == QLatin1String("--")) {
+            kept << arguments.mid(i);
+            break;
+        }
+        const QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
+        const qsizetype equals = name.indexOf(QLatin1Char('='));
+        if (equals > 0 && qtOptionsWithValue.contains(name.left(equals)))
+            continue;
+        if (qtOptionsWithValue.contains(name)) {
+            ++i; // and its value
+            continue;
+        }
+        if (!qtFlags.contains(name))
+            kept << argument;
+    }
+    return kept;
+}
 
 struct Options {
     QCommandLineOption adapter{QStringLiteral("adapter"),
@@ -39,13 +96,11 @@ void setUp(QCommandLineParser &parser, const Options &options)
                        "transmit frames once or periodically, save and open logs."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOption(options.adapter);
-    parser.addOption(options.listAdapters);
-    parser.addOption(options.database);
-    parser.addOption(options.decode);
+    parser.addOptions({options.adapter, options.listAdapters, options.database, options.decode});
     parser.addPositionalArgument(
         QStringLiteral("file"),
-        QStringLiteral("A log to open at start: a binary log (.dcu) or a text log."),
+        QStringLiteral("A log to open at start: a binary log (.dcu), a candump log (.log), "
+                       "an ASC log (.asc) or a text log (any other name)."),
         QStringLiteral("[file]"));
 }
 
@@ -69,10 +124,39 @@ CommandLine refuse(const QString &program, const QString &reason)
 
 } // namespace
 
-CommandLine parseCommandLine(const QStringList &arguments)
+CommandLine::Host CommandLine::hostOf(Action action)
+{
+    switch (action) {
+    case Action::Print:
+    case Action::Decode: // reads and writes files only
+        return Host::None;
+    case Action::ListAdapters:
+        return Host::Core;
+    case Action::PrintFullHelp: // lists the graphical application's options
+    case Action::Run:
+        break;
+    }
+    return Host::Gui;
+}
+
+void setProgramIdentity()
+{
+    QCoreApplication::setOrganizationName(QStringLiteral("Vexo View"));
+    QCoreApplication::setApplicationName(QStringLiteral("Vexo View"));
+    // No display name: the window system would append it to every window's
+    // title ("Connection Setting — Vexo View").
+    QCoreApplication::setApplicationVersion(QStringLiteral(VEXO_FILE_VERSION));
+    // The plugins for vendor adapters complain, at critical level, when their
+    // vendor library is not installed, which is the usual case; the adapter
+    // list leaves such plugins out. Their messages go to the program's log.
+    QLoggingCategory::setFilterRules(canBusLoggingRules());
+}
+
+CommandLine parseCommandLine(const QStringList &given)
 {
     const QString program =
-        arguments.isEmpty() ? QStringLiteral("vexoview") : QFileInfo(arguments.first()).fileName();
+        given.isEmpty() ? QStringLiteral("vexoview") : QFileInfo(given.first()).fileName();
+    const QStringList arguments = withoutQtOptions(given);
     QCommandLineParser parser;
     const Options options;
     setUp(parser, options);

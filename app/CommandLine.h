@@ -16,6 +16,16 @@ struct CommandLine {
         Decode,        // print the signals of a log's frames (database, decodeLog) and end
     };
 
+    // The application object an action runs on. Only the window needs the
+    // graphical one, and with it a reachable display; everything answered on
+    // the terminal runs without, over ssh or in a script at the test bench.
+    enum class Host {
+        None, // no application object: the answer is already known
+        Core, // a QCoreApplication: event loop, timers, adapters; no display
+        Gui,  // the graphical application and the main window
+    };
+    static Host hostOf(Action action);
+
     static constexpr int BadCommandLine = 2;
 
     Action action = Action::Run;
@@ -34,10 +44,18 @@ struct CommandLine {
     QString decodeLog;
 };
 
-// arguments as the application object holds them, the program first.
+// arguments as main gets them, the program first. Qt's own options (such as
+// -platform or -style) are left to the application object and skipped here,
+// so this runs before any application object exists.
 CommandLine parseCommandLine(const QStringList &arguments);
 
-// Prints the help with Qt's generic options and ends the program.
+// The program's name and version as the help and --version give them, and the
+// logging rules that keep the terminal quiet; set before any application
+// object exists, so that every host shares them.
+void setProgramIdentity();
+
+// Prints the help with Qt's generic options and ends the program. Needs a
+// graphical application object (its options are the ones listed).
 [[noreturn]] void showFullHelp(const QStringList &arguments);
 
 // Writes the adapter list as the connection dialog shows it, one entry a line.

@@ -1,29 +1,19 @@
 #include "app/VexoApp.h"
 
 #include "app/MainFrame.h"
-#include "app/QtLogRouting.h"
 #include "app/StartupActions.h"
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
 #include "device/DeviceLibraryFactory.h"
 #include "device/VexoDeviceLibrary.h"
 
-#include <QLoggingCategory>
 #include <QScreen>
 
 CVEXOApp::CVEXOApp(int &argc, char **argv) : QApplication(argc, argv)
 {
-    setOrganizationName(QStringLiteral("Vexo View"));
-    setApplicationName(QStringLiteral("Vexo View"));
-    // No display name: the window system would append it to every window's
-    // title ("Connection Setting — Vexo View").
-    setApplicationVersion(QStringLiteral(VEXO_FILE_VERSION));
+    setProgramIdentity();
     // The installed menu entry, so that the desktop shows the window under it.
     setDesktopFileName(QStringLiteral("vexoview"));
-    // The plugins for vendor adapters complain, at critical level, when their
-    // vendor library is not installed, which is the usual case; the adapter
-    // list leaves such plugins out. Their messages go to the program's log.
-    QLoggingCategory::setFilterRules(canBusLoggingRules());
 }
 
 CVEXOApp::~CVEXOApp()

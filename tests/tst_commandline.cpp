@@ -41,15 +41,25 @@ void addAdapters(RecordingDeviceLibrary &library, int count)
     library.adapters.assign(adapters.begin(), adapters.begin() + count);
 }
 
+// The display the program is given: a platform that draws off screen, or
+// none, or a display that is named but cannot be reached.
+enum class Display { Offscreen, None, LostX11, LostWayland };
+
 // The environment of a user with a fresh home: nothing of this machine's user
 // is read or written.
-QProcessEnvironment privateEnvironment(const QTemporaryDir &home, bool display)
+QProcessEnvironment privateEnvironment(const QTemporaryDir &home, Display display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
-    if (display)
+    if (display == Display::Offscreen)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    // No X server on this machine listens on a display number that high.
+    if (display == Display::LostX11)
+        environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4093"));
+    // The socket would be in the private runtime folder, which is empty.
+    if (display == Display::LostWayland)
+        environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lost"));
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), home.filePath(QStringLiteral("config")));
@@ -64,7 +74,8 @@ struct Run {
     QString err;
 };
 
-Run runProgram(const QStringList &arguments, const QTemporaryDir &home, bool display = true)
+Run runProgram(const QStringList &arguments, const QTemporaryDir &home,
+               Display display = Display::Offscreen)
 {
     QProcess program;
     program.setProcessEnvironment(privateEnvironment(home, display));
@@ -82,6 +93,8 @@ Run runProgram(const QStringList &arguments, const QTemporaryDir &home, bool dis
 }
 
 } // namespace
+
+Q_DECLARE_METATYPE(Display)
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -394,33 +407,45 @@ void TestCommandLine::openingAtStart()
 void TestCommandLine::programAnswersOnTheTerminal_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<bool>("display");
+    QTest::addColumn<Display>("display");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
-    QTest::newRow("version") << QStringList{"--version"} << true << 0 << "Vexo View 1.0.0.4"
-                             << "";
-    QTest::newRow("version without a display")
-        << QStringList{"--version"} << false << 0 << "Vexo View 1.0.0.4"
-        << "";
+    const QString none;
+    QTest::newRow("version") << QStringList{"--version"} << Display::Offscreen << 0
+                             << "Vexo View 1.0.0.4" << none;
     QTest::newRow("help with Qt's options")
-        << QStringList{"--help-all"} << false << 0 << "--platform"
-        << "";
+        << QStringList{"--help-all"} << Display::None << 0 << "--platform" << none;
     QTest::newRow("Qt's own options are Qt's")
-        << QStringList{"-platform", "offscreen", "--version"} << false << 0 << "Vexo View"
-        << "";
-    QTest::newRow("bad command line without a display")
-        << QStringList{"--bogus"} << false << 2 << ""
-        << "Unknown option 'bogus'.";
-    QTest::newRow("window without a display") << QStringList{} << false << 1 << ""
-                                              << "no display was found";
+        << QStringList{"-platform", "offscreen", "--style=fusion", "-reverse", "--version"}
+        << Display::None << 0 << "Vexo View" << none;
+    QTest::newRow("window without a display")
+        << QStringList{} << Display::None << 1 << none << "no display was found";
+
+    // Answered on the terminal whatever the display: none, or one that is
+    // named but lost (a stale DISPLAY over ssh, a Wayland session gone).
+    const std::pair<const char *, Display> displays[] = {{"no display", Display::None},
+                                                         {"lost X11", Display::LostX11},
+                                                         {"lost Wayland", Display::LostWayland}};
+    for (const auto &[name, display] : displays) {
+        const auto row = [&](const char *what) {
+            return QTest::addRow("%s, %s", what, name);
+        };
+        row("version") << QStringList{"--version"} << display << 0 << "Vexo View 1.0.0.4"
+                       << none;
+        row("help") << QStringList{"--help"} << display << 0 << "candump log (.log)" << none;
+        row("adapter list") << QStringList{"--list-adapters"} << display << 0
+                            << "Vexo Virtual Vehicle Bus" << none;
+        row("bad option") << QStringList{"--bogus"} << display << 2 << none
+                          << "Unknown option 'bogus'.";
+    }
 }
 
 void TestCommandLine::programAnswersOnTheTerminal()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(bool, display);
+    QFETCH(Display, display);
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
@@ -454,7 +479,7 @@ void TestCommandLine::programConnectsToTheNamedAdapter()
 {
     QTemporaryDir home;
     QProcess program;
-    program.setProcessEnvironment(privateEnvironment(home, true));
+    program.setProcessEnvironment(privateEnvironment(home, Display::Offscreen));
     program.start(QStringLiteral(VEXO_PROGRAM),
                   {QStringLiteral("--adapter"), QStringLiteral("vexo virtual quiet bus")});
     QVERIFY(program.waitForStarted());
