@@ -5,6 +5,7 @@
 #include "capture/FrameStore.h"
 #include "dbc/SignalMonitor.h"
 #include "display/FrameListView.h"
+#include "logfile/LogFileDialog.h"
 #include "logfile/LogFormat.h"
 #include "statistics/BusStatistics.h"
 
@@ -18,11 +19,6 @@
 #include <vector>
 
 namespace {
-
-const QString BinaryFilter = QStringLiteral("dcu File (*.dcu)");
-const QString TextFilter = QStringLiteral("txt File (*.txt)");
-const QString CandumpFilter = QStringLiteral("candump log (*.log)");
-const QString AscFilter = QStringLiteral("ASC (*.asc)");
 
 QString runModal(QFileDialog &dialog)
 {
@@ -81,43 +77,27 @@ LogFileCommands::LogFileCommands(CVEXODoc &document, CVEXOView &view, MessageRep
 std::unique_ptr<QFileDialog> LogFileCommands::createDialog(QFileDialog::AcceptMode mode,
                                                            QWidget *parent)
 {
-    auto dialog = std::make_unique<QFileDialog>(parent);
-    const bool opening = mode == QFileDialog::AcceptOpen;
-    dialog->setWindowTitle(opening ? QStringLiteral("Open Log") : QStringLiteral("Save As"));
-    dialog->setAcceptMode(mode);
-    dialog->setFileMode(opening ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
-    dialog->setNameFilters({BinaryFilter, TextFilter, CandumpFilter, AscFilter});
-    dialog->setDefaultSuffix(QStringLiteral("dcu"));
-    dialog->selectFile(QStringLiteral("List"));
-    // A name typed without an extension takes the one of the chosen file type.
-    QFileDialog *d = dialog.get();
-    QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString &filter) {
-        QString suffix = QStringLiteral("dcu");
-        if (filter == TextFilter)
-            suffix = QStringLiteral("txt");
-        else if (filter == CandumpFilter)
-            suffix = QStringLiteral("log");
-        else if (filter == AscFilter)
-            suffix = QStringLiteral("asc");
-        d->setDefaultSuffix(suffix);
-    });
-    return dialog;
+    return LogFileDialog::create(mode, parent);
 }
 
 void LogFileCommands::OnOpenLog()
 {
     const auto dialog = createDialog(QFileDialog::AcceptOpen, m_dialogParent);
     const QString path = m_runDialog(*dialog);
-    if (!path.isEmpty())
-        OpenLogFile(path);
+    if (path.isEmpty())
+        return;
+    LogFileDialog::rememberFolder(path);
+    OpenLogFile(path);
 }
 
 void LogFileCommands::OnSaveLogAs()
 {
     const auto dialog = createDialog(QFileDialog::AcceptSave, m_dialogParent);
     const QString path = m_runDialog(*dialog);
-    if (!path.isEmpty())
-        SaveLogFile(path);
+    if (path.isEmpty())
+        return;
+    LogFileDialog::rememberFolder(path);
+    SaveLogFile(path);
 }
 
 bool LogFileCommands::OpenLogFile(const QString &path)

@@ -35,9 +35,8 @@ public:
     // whole log has been written; on failure the user is told.
     bool SaveLogFile(const QString &path);
 
-    // The file dialogs, prepared with the log file types, the default
-    // extension "dcu" and the proposed name "List"; saving asks before an
-    // existing file is replaced.
+    // The file dialogs, prepared as LogFileDialog::create prepares them. The
+    // folder of the log the user chose is remembered for the next one.
     static std::unique_ptr<QFileDialog> createDialog(QFileDialog::AcceptMode mode,
                                                      QWidget *parent = nullptr);
     void setDialogRunner(DialogRunner runner) { m_runDialog = std::move(runner); }

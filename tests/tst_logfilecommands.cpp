@@ -10,7 +10,10 @@
 #include "StoreDoubles.h"
 
 #include <QDir>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QFile>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -115,6 +118,7 @@ private Q_SLOTS:
     void packetErrorKeepsPreviousFile();
     void uncreatableFileIsReported();
     void dialogs();
+    void dialogsStartInTheLastFolder();
     void menuCommands();
 };
 
@@ -427,31 +431,86 @@ void TestLogFileCommands::uncreatableFileIsReported()
 
 void TestLogFileCommands::dialogs()
 {
+    const QString folder = QDir::homePath();
     for (const auto mode : {QFileDialog::AcceptOpen, QFileDialog::AcceptSave}) {
+        const bool saving = mode == QFileDialog::AcceptSave;
         const auto dialog = LogFileCommands::createDialog(mode);
         QCOMPARE(dialog->acceptMode(), mode);
         QCOMPARE(
             dialog->nameFilters(),
             (QStringList{QStringLiteral("dcu File (*.dcu)"), QStringLiteral("txt File (*.txt)"),
-                         QStringLiteral("candump log (*.log)"), QStringLiteral("ASC (*.asc)")}));
+                         QStringLiteral("candump log (*.log)"), QStringLiteral("ASC (*.asc)"),
+                         QStringLiteral("All logs (*.dcu *.txt *.log *.asc)"),
+                         QStringLiteral("All files (*)")}));
+        QCOMPARE(dialog->selectedNameFilter(),
+                 saving ? QStringLiteral("dcu File (*.dcu)")
+                        : QStringLiteral("All logs (*.dcu *.txt *.log *.asc)"));
         QCOMPARE(dialog->defaultSuffix(), QStringLiteral("dcu"));
-        QCOMPARE(dialog->fileMode(),
-                 mode == QFileDialog::AcceptOpen ? QFileDialog::ExistingFile
-                                                 : QFileDialog::AnyFile);
+        QCOMPARE(dialog->fileMode(), saving ? QFileDialog::AnyFile : QFileDialog::ExistingFile);
         QVERIFY(!dialog->testOption(QFileDialog::DontConfirmOverwrite));
         const auto *name = dialog->findChild<QLineEdit *>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
-        QCOMPARE(name->text(), QStringLiteral("List"));
+        // Saving proposes the date and time; opening proposes no name.
+        if (saving) {
+            QVERIFY2(QRegularExpression(QStringLiteral(
+                                            "^capture-\\d{4}-\\d{2}-\\d{2}-\\d{6}\\.dcu$"))
+                         .match(name->text())
+                         .hasMatch(),
+                     qPrintable(name->text()));
+        } else {
+            QCOMPARE(name->text(), QString());
+        }
 
-        // A name typed without an extension takes the chosen file type's.
+        // Choosing a format gives its extension to a name typed without one
+        // and, when saving, to the proposed name; "All logs" and "All files"
+        // keep the one before; a name of the user's own keeps its extension.
+        const QString proposed = QFileInfo(name->text()).completeBaseName();
         for (const auto &[filter, suffix] :
              {std::pair{"txt File (*.txt)", "txt"}, std::pair{"candump log (*.log)", "log"},
-              std::pair{"ASC (*.asc)", "asc"}, std::pair{"dcu File (*.dcu)", "dcu"}}) {
+              std::pair{"All files (*)", "log"}, std::pair{"ASC (*.asc)", "asc"},
+              std::pair{"All logs (*.dcu *.txt *.log *.asc)", "asc"},
+              std::pair{"dcu File (*.dcu)", "dcu"}}) {
             dialog->selectNameFilter(QLatin1String(filter));
             emit dialog->filterSelected(QLatin1String(filter));
             QCOMPARE(dialog->defaultSuffix(), QLatin1String(suffix));
+            if (saving)
+                QCOMPARE(name->text(), proposed + QLatin1Char('.') + QLatin1String(suffix));
+        }
+        if (saving) {
+            dialog->selectFile(QStringLiteral("notes.csv"));
+            emit dialog->filterSelected(QStringLiteral("ASC (*.asc)"));
+            QCOMPARE(name->text(), QStringLiteral("notes.csv"));
         }
     }
+}
+
+// The dialogs start in the folder of the last log chosen, also in a later
+// run; at first, and when that folder has gone, in the home folder.
+void TestLogFileCommands::dialogsStartInTheLastFolder()
+{
+    QSettings().clear();
+    Harness h;
+    QCOMPARE(LogFileCommands::createDialog(QFileDialog::AcceptOpen)->directory().path(),
+             QDir::homePath());
+
+    QTemporaryDir other;
+    const QString folder = QDir(other.path()).filePath(QStringLiteral("logs"));
+    QVERIFY(QDir().mkpath(folder));
+    h.capture(3);
+    QStringList startedIn;
+    h.commands.setDialogRunner([&](QFileDialog &dialog) {
+        startedIn << dialog.directory().path();
+        return QDir(folder).filePath(QStringLiteral("a.dcu"));
+    });
+    h.commands.OnSaveLogAs();
+    h.commands.OnOpenLog();
+    QCOMPARE(startedIn, (QStringList{QDir::homePath(), folder}));
+    QSettings().sync();
+    QCOMPARE(LogFileCommands::createDialog(QFileDialog::AcceptSave)->directory().path(), folder);
+
+    QVERIFY(QDir(folder).removeRecursively());
+    QCOMPARE(LogFileCommands::createDialog(QFileDialog::AcceptSave)->directory().path(),
+             QDir::homePath());
 }
 
 void TestLogFileCommands::menuCommands()
