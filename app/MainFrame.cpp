@@ -26,6 +26,7 @@
 #include <QMenuBar>
 #include <QMouseEvent>
 #include <QProgressBar>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -38,6 +39,9 @@ namespace {
 constexpr QSize CreationIconSize(15, 15);
 constexpr QSize LinkIconSize(17, 15);
 constexpr int StatisticsRefreshMs = 200;
+// The bit rate an opened log is measured at, chosen in the Statistics window.
+const QString LogBitrateKey = QStringLiteral("Statistics/LogBitRate");
+constexpr std::uint32_t DefaultLogBitrate = 500'000;
 
 std::int64_t wallClockUs()
 {
@@ -61,6 +65,10 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_statistics = std::make_unique<BusStatistics>();
     m_signalCommands = std::make_unique<SignalCommands>(
         *m_messages, [this] { return m_statistics->now(); }, this);
+    {
+        const std::uint32_t logRate = QSettings().value(LogBitrateKey, DefaultLogBitrate).toUInt();
+        m_statistics->setLogBitrate(logRate != 0 ? logRate : DefaultLogBitrate);
+    }
 
     setWindowTitle(QStringLiteral("Vexo View"));
     setWindowIcon(loadProgramIcon(IconId::MainFrame));
@@ -71,11 +79,12 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_view = new CVEXOView(this);
     m_view->setMessageReporter(m_messages);
     // The rate the status bar shows for the connected adapter times the
-    // Detailed Frame View's bit stream.
+    // Detailed Frame View's bit stream; while disconnected, the rate the
+    // Statistics window measures the capture at.
     m_frameViews = std::make_unique<PacketDialogFactory>(m_view, [this] {
         std::int32_t kbps = 0;
         if (!IsConnected())
-            return BusBitRate{};
+            return BusBitRate{m_statistics->bitrate(), false, true};
         if (m_library.readBusBitrate(kbps) != DevSuccess || kbps <= 0)
             return BusBitRate{0, true};
         return BusBitRate{static_cast<std::uint32_t>(kbps) * 1000, true};
@@ -470,6 +479,12 @@ void CMainFrame::OnStatistics()
         m_statisticsDialog->setCaptureFullCheck(
             [this] { return m_document.frameCount() >= CVEXODoc::CaptureLimit; });
         m_statisticsDialog->setDatabase([this] { return m_signalCommands->database(); });
+        connect(m_statisticsDialog, &StatisticsDialog::logBitrateChosen, this,
+                [this](std::uint32_t bitsPerSecond) {
+                    QSettings().setValue(LogBitrateKey, bitsPerSecond);
+                    m_statistics->setLogBitrate(bitsPerSecond);
+                    refreshStatistics();
+                });
     }
     m_statisticsDialog->refresh();
     m_statisticsDialog->show();

@@ -286,7 +286,8 @@ Rgb fieldColour(Field field, int group)
 }
 
 std::array<std::string, 2> caption(const CanBitStream &stream, std::uint8_t type, std::uint32_t id,
-                                   std::uint8_t dlc, std::uint32_t bitsPerSecond, bool connected)
+                                   std::uint8_t dlc, std::uint32_t bitsPerSecond, bool connected,
+                                   bool measured)
 {
     const bool extended = (type & FrameType::Extended) != 0;
     const int stuffBits = stream.stuffBitCount();
@@ -296,12 +297,14 @@ std::array<std::string, 2> caption(const CanBitStream &stream, std::uint8_t type
                  "interframe space. CRC 0x%04X.",
                  dlc, stream.size(), stream.frameBitCount(), stuffBits, stuffBits == 1 ? "" : "s",
                  CanBitStream::IntermissionBits, stream.crc());
-    const bool known = connected && bitsPerSecond > 0;
+    const bool known = (connected || measured) && bitsPerSecond > 0;
     const std::uint32_t rate = known ? bitsPerSecond : DefaultBitRate;
-    std::string second = durationText(stream.durationNs(rate)) + " at " + bitRateText(rate)
-        + (known           ? ", the adapter's bit rate."
-               : connected ? ", assumed: the adapter reports no bit rate."
-                           : ", assumed while no adapter is connected.");
+    std::string second = durationText(stream.durationNs(rate)) + " at " + bitRateText(rate);
+    if (known)
+        second += connected ? ", the adapter's bit rate." : ", the capture's rate in Statistics.";
+    else
+        second += connected ? ", assumed: the adapter reports no bit rate."
+                            : ", assumed while no adapter is connected.";
     return {first, second};
 }
 

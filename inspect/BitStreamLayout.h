@@ -79,9 +79,12 @@ inline constexpr Rgb StuffColour{220, 40, 40};
 inline constexpr Rgb StuffTextColour{255, 255, 255};
 inline constexpr Rgb LevelColour{0, 0, 160};
 
-// The caption: what the frame is, its totals and CRC, then its duration.
+// The caption: what the frame is, its totals and CRC, then its duration: at
+// the connected adapter's rate, or while disconnected at the rate measured is
+// set for (the Statistics window's), else at the default rate, said so.
 std::array<std::string, 2> caption(const CanBitStream &stream, std::uint8_t type, std::uint32_t id,
-                                   std::uint8_t dlc, std::uint32_t bitsPerSecond, bool connected);
+                                   std::uint8_t dlc, std::uint32_t bitsPerSecond, bool connected,
+                                   bool measured = false);
 std::string durationText(std::int64_t nanoseconds);   // "222 µs", "11.1 ms"
 std::string bitRateText(std::uint32_t bitsPerSecond); // "500 kbit/s", "33.333 kbit/s"
 // The tool tip of one bit: its field, level and whether it is a stuff bit.

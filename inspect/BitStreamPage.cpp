@@ -87,10 +87,11 @@ void BitStreamPage::setFrame(const CAN_Packet &packet)
     update();
 }
 
-void BitStreamPage::setBitRate(std::uint32_t bitsPerSecond, bool connected)
+void BitStreamPage::setBitRate(std::uint32_t bitsPerSecond, bool connected, bool measured)
 {
     m_bitsPerSecond = bitsPerSecond;
     m_connected = connected;
+    m_measured = measured;
     updateGeometry();
     update();
 }
@@ -99,7 +100,8 @@ std::array<QString, 2> BitStreamPage::captionLines() const
 {
     if (m_stream.size() == 0)
         return {QStringLiteral("No data or remote frame to show."), QString()};
-    const auto lines = caption(m_stream, m_type, m_id, m_dlc, m_bitsPerSecond, m_connected);
+    const auto lines = caption(m_stream, m_type, m_id, m_dlc, m_bitsPerSecond, m_connected,
+                                m_measured);
     return {QString::fromStdString(lines[0]), QString::fromStdString(lines[1])};
 }
 

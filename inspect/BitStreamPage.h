@@ -24,7 +24,8 @@ public:
     void setFrame(const CAN_Packet &packet);
     // The connected adapter's rate; while disconnected the default rate is
     // shown and said to be assumed.
-    void setBitRate(std::uint32_t bitsPerSecond, bool connected);
+    // measured: while disconnected, the rate is the capture's in Statistics.
+    void setBitRate(std::uint32_t bitsPerSecond, bool connected, bool measured = false);
 
     const CanBitStream &stream() const { return m_stream; }
     std::array<QString, 2> captionLines() const;
@@ -45,4 +46,5 @@ private:
     std::uint8_t m_dlc = 0;
     std::uint32_t m_bitsPerSecond = 500'000;
     bool m_connected = false;
+    bool m_measured = false;
 };

@@ -9,6 +9,9 @@
 struct BusBitRate {
     std::uint32_t bitsPerSecond = 0; // 0 when the adapter cannot tell
     bool connected = false;
+    // While disconnected: the rate is the one the Statistics window measures
+    // the capture at (the adapter's of a live capture, the chosen one of a log).
+    bool measured = false;
 };
 
 using BusBitRateSource = std::function<BusBitRate()>;

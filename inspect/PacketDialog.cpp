@@ -123,7 +123,7 @@ void CPacketDlg::SetFrame(const CAN_Packet &frame, std::uint32_t number, std::in
     m_diagram->update();
 
     const BusBitRate rate = m_bitRate ? m_bitRate() : BusBitRate{};
-    m_bitStream->setBitRate(rate.bitsPerSecond, rate.connected);
+    m_bitStream->setBitRate(rate.bitsPerSecond, rate.connected, rate.measured);
     m_bitStream->setFrame(m_state.frame());
     fitBitStream();
     showSignals();

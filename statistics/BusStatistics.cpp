@@ -168,9 +168,19 @@ void BusStatistics::newTimeBase(std::int64_t timeUs)
     m_load.clear();
 }
 
+void BusStatistics::setLogBitrate(std::uint32_t bitsPerSecond)
+{
+    m_logBitrate = bitsPerSecond;
+    if (m_ofLog && bitsPerSecond != 0)
+        m_bitrate = bitsPerSecond;
+}
+
 void BusStatistics::replaceWith(const std::vector<CAN_Packet> &frames)
 {
     clear();
+    m_ofLog = true;
+    if (m_logBitrate != 0)
+        m_bitrate = m_logBitrate;
     for (const CAN_Packet &p : frames)
         addFrame(p.type, p.id, p.dlc, p.data,
                  timeUs(static_cast<std::uint32_t>(p.timestamp >> 32),

@@ -68,8 +68,19 @@ public:
     BusStatistics();
 
     // The adapter's bit rate; 0 when nobody can tell, and then there is no load.
-    void setBitrate(std::uint32_t bitsPerSecond) { m_bitrate = bitsPerSecond; }
+    void setBitrate(std::uint32_t bitsPerSecond)
+    {
+        m_bitrate = bitsPerSecond;
+        m_ofLog = false;
+    }
     std::uint32_t bitrate() const { return m_bitrate; }
+    // The rate a loaded capture is measured at, which no adapter tells: chosen
+    // by the user, applied at once to a loaded capture shown now. 0 keeps the
+    // rate of the capture before.
+    void setLogBitrate(std::uint32_t bitsPerSecond);
+    std::uint32_t logBitrate() const { return m_logBitrate; }
+    // True while the figures are those of a loaded capture.
+    bool ofLog() const { return m_ofLog; }
 
     void addFrame(const CAN_Frame &frame);
     void addFrame(std::uint8_t type, std::uint32_t id, std::uint8_t dlc,
@@ -145,6 +156,8 @@ private:
     RowIndex m_index;
     BusLoadWindow m_load;
     std::uint32_t m_bitrate = 0;
+    std::uint32_t m_logBitrate = 0;
+    bool m_ofLog = false;
     std::uint64_t m_frames = 0;
     std::uint64_t m_bits = 0;
     std::uint64_t m_unlisted = 0;

@@ -8,6 +8,8 @@
 #include "statistics/BusStatistics.h"
 #include "statistics/StatisticsTableModel.h"
 
+#include <QComboBox>
+#include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QLocale>
@@ -77,6 +79,28 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
     m_note->setWordWrap(true);
     m_note->setVisible(false);
 
+    // A log does not tell the rate of the bus it was recorded on.
+    m_logBitrate = new QComboBox(this);
+    for (const std::uint32_t rate : logBitrates())
+        m_logBitrate->addItem(QStringLiteral("%1 kbit/s").arg(rate / 1000.0), rate);
+    const int chosen = m_logBitrate->findData(statistics.logBitrate());
+    if (chosen >= 0) {
+        m_logBitrate->setCurrentIndex(chosen);
+    } else if (statistics.logBitrate() != 0) {
+        m_logBitrate->addItem(QStringLiteral("%1 kbit/s").arg(statistics.logBitrate() / 1000.0),
+                              statistics.logBitrate());
+        m_logBitrate->setCurrentIndex(m_logBitrate->count() - 1);
+    }
+    connect(m_logBitrate, &QComboBox::currentIndexChanged, this, [this] {
+        emit logBitrateChosen(m_logBitrate->currentData().toUInt());
+    });
+    auto *logLine = new QHBoxLayout;
+    auto *logLabel = new QLabel(QStringLiteral("Bit rate of opened &logs:"), this);
+    logLabel->setBuddy(m_logBitrate);
+    logLine->addWidget(logLabel);
+    logLine->addWidget(m_logBitrate);
+    logLine->addStretch(1);
+
     m_model = new StatisticsTableModel(this);
     m_sorted = new QSortFilterProxyModel(this);
     m_sorted->setSourceModel(m_model);
@@ -112,6 +136,7 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
 
     auto *layout = new QVBoxLayout(this);
     layout->addWidget(m_summary);
+    layout->addLayout(logLine);
     layout->addWidget(m_note);
     layout->addWidget(split, 1);
     // Wide enough for every column.
@@ -152,14 +177,22 @@ QString StatisticsDialog::summaryText() const
                        .arg(count(m_statistics.rows().size()));
     if (m_statistics.bitrate() == 0)
         return text + QStringLiteral("Bus load: ? (bit rate unknown)");
-    text += QStringLiteral("Bus load at %1 kbit/s: %2 in the last second")
+    text += QStringLiteral("Bus load at %1 kbit/s%2: %3 in the last second")
                 .arg(m_statistics.bitrate() / 1000.0)
+                .arg(m_statistics.ofLog() ? QStringLiteral(" (chosen for logs)") : QString())
                 .arg(percentText(m_statistics.loadPercent()));
     if (const auto mean = m_statistics.meanLoadPercent())
         text += QStringLiteral(", %1 on average over %2 s")
                     .arg(percentText(mean))
                     .arg(static_cast<double>(m_statistics.measuredTime()) / 1e6, 0, 'f', 1);
     return text;
+}
+
+const std::vector<std::uint32_t> &StatisticsDialog::logBitrates()
+{
+    static const std::vector<std::uint32_t> rates = {10'000,  20'000,  50'000,  100'000, 125'000,
+                                                     250'000, 500'000, 800'000, 1'000'000};
+    return rates;
 }
 
 QString StatisticsDialog::noteText() const

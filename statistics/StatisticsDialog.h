@@ -2,12 +2,15 @@
 
 #include <QDialog>
 
+#include <cstdint>
 #include <functional>
 #include <memory>
+#include <vector>
 
 class BusLoadPlot;
 class BusStatistics;
 class DbcDatabase;
+class QComboBox;
 class QLabel;
 class QSortFilterProxyModel;
 class QTableView;
@@ -34,11 +37,20 @@ public:
 
     void refresh();
 
+    // The bit rate an opened log is measured at; the owner keeps the choice.
+    QComboBox *logBitrateBox() const { return m_logBitrate; }
+
     QTableView *table() const { return m_table; }
     StatisticsTableModel *model() const { return m_model; }
     BusLoadPlot *plot() const { return m_plot; }
     QString summaryText() const;
     QString noteText() const;
+
+    // The bit rates offered for logs, in bit/s.
+    static const std::vector<std::uint32_t> &logBitrates();
+
+Q_SIGNALS:
+    void logBitrateChosen(std::uint32_t bitsPerSecond);
 
 private:
     const BusStatistics &m_statistics;
@@ -46,6 +58,7 @@ private:
     std::function<std::shared_ptr<const DbcDatabase>()> m_database;
     QLabel *m_summary = nullptr;
     QLabel *m_note = nullptr;
+    QComboBox *m_logBitrate = nullptr;
     StatisticsTableModel *m_model = nullptr;
     QSortFilterProxyModel *m_sorted = nullptr;
     QTableView *m_table = nullptr;

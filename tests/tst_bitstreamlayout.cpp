@@ -165,26 +165,32 @@ private slots:
         QTest::addColumn<bool>("connected");
         QTest::addColumn<QString>("first");
         QTest::addColumn<QString>("second");
+        QTest::addColumn<bool>("measured"); // disconnected, with the Statistics rate
         QTest::newRow("standard, connected")
             << Standard << 250'000U << true
             << "STD DATA, ID 0x0078, DLC 0: 52 bits on the bus, 49 in the frame (5 stuff bits) and "
                "3 of interframe space. CRC 0x7D65."
-            << "208 \u00B5s at 250 kbit/s, the adapter's bit rate.";
+            << "208 \u00B5s at 250 kbit/s, the adapter's bit rate." << false;
         QTest::newRow("disconnected: the default rate, whatever was given")
             << Standard << 250'000U << false
             << "STD DATA, ID 0x0078, DLC 0: 52 bits on the bus, 49 in the frame (5 stuff bits) and "
                "3 of interframe space. CRC 0x7D65."
-            << "104 \u00B5s at 500 kbit/s, assumed while no adapter is connected.";
+            << "104 \u00B5s at 500 kbit/s, assumed while no adapter is connected." << false;
         QTest::newRow("connected without a rate")
             << Standard << 0U << true
             << "STD DATA, ID 0x0078, DLC 0: 52 bits on the bus, 49 in the frame (5 stuff bits) and "
                "3 of interframe space. CRC 0x7D65."
-            << "104 \u00B5s at 500 kbit/s, assumed: the adapter reports no bit rate.";
+            << "104 \u00B5s at 500 kbit/s, assumed: the adapter reports no bit rate." << false;
+        QTest::newRow("disconnected: the capture's rate in Statistics")
+            << Standard << 250'000U << false
+            << "STD DATA, ID 0x0078, DLC 0: 52 bits on the bus, 49 in the frame (5 stuff bits) and "
+               "3 of interframe space. CRC 0x7D65."
+            << "208 \u00B5s at 250 kbit/s, the capture's rate in Statistics." << true;
         QTest::newRow("one stuff bit at 125 kbit/s")
             << frameOf(0x14, 0x108, 1, {0x5A}) << 125'000U << true
             << "STD DATA, ID 0x0108, DLC 1: 56 bits on the bus, 53 in the frame (1 stuff bit) and "
                "3 of interframe space. CRC 0x64C6."
-            << "448 \u00B5s at 125 kbit/s, the adapter's bit rate.";
+            << "448 \u00B5s at 125 kbit/s, the adapter's bit rate." << false;
     }
     void caption()
     {
@@ -193,8 +199,9 @@ private slots:
         QFETCH(bool, connected);
         QFETCH(QString, first);
         QFETCH(QString, second);
+        QFETCH(bool, measured);
         const auto lines = BitStreamLayout::caption(streamOf(frame), frame.type, frame.id,
-                                                    frame.dlc, rate, connected);
+                                                    frame.dlc, rate, connected, measured);
         QCOMPARE(QString::fromStdString(lines[0]), first);
         QCOMPARE(QString::fromStdString(lines[1]), second);
     }

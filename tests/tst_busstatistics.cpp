@@ -231,6 +231,31 @@ private Q_SLOTS:
         QCOMPARE(*s.loadPercent(), 0.0);
     }
 
+    // A loaded capture is measured at the rate chosen for logs, a change of
+    // that choice applies to it at once, and a connection's rate takes over.
+    void loadedCaptureTakesTheRateChosenForLogs()
+    {
+        BusStatistics s;
+        s.setBitrate(1'000'000);
+        s.setLogBitrate(250'000);
+        QCOMPARE(s.bitrate(), 1'000'000U); // live figures keep the adapter's
+        std::vector<CAN_Packet> log;
+        for (std::uint32_t n = 0; n < 10; ++n)
+            log.emplace_back(n, 0x04, 0x000, 0, Short53.data, n * 1000, 75, "", "");
+        s.replaceWith(log);
+        QVERIFY(s.ofLog());
+        QCOMPARE(s.bitrate(), 250'000U);
+        const double at250 = *s.meanLoadPercent();
+        s.setLogBitrate(500'000);
+        QCOMPARE(s.bitrate(), 500'000U);
+        QVERIFY(std::abs(*s.meanLoadPercent() * 2 - at250) < 1e-9);
+
+        s.setBitrate(125'000); // connected
+        QVERIFY(!s.ofLog());
+        s.setLogBitrate(1'000'000);
+        QCOMPARE(s.bitrate(), 125'000U);
+    }
+
     void identifiersBeyondTheTableAreStillCounted()
     {
         BusStatistics s;

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTableView>
 #include <QTemporaryDir>
@@ -197,6 +198,33 @@ private Q_SLOTS:
         h.open();
         QCOMPARE(h.cell(0, StatisticsTableModel::CountColumn), QStringLiteral("3"));
         QCOMPARE(h.cell(0, StatisticsTableModel::MeanColumn), QStringLiteral("50.000"));
+    }
+
+    // A log does not tell its bit rate: the window offers one, used for every
+    // log opened, at once for the one shown, and remembered for the next run.
+    void bitRateChosenForLogs()
+    {
+        QSettings().remove(QStringLiteral("Statistics/LogBitRate"));
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("bus.dcu"));
+        {
+            Harness h;
+            h.receive({at(frameOf(0x04, 0x000, 0), 0), at(frameOf(0x04, 0x000, 0), 1'000'000)});
+            QVERIFY(h.frame->logFiles().SaveLogFile(path));
+            QVERIFY(h.frame->logFiles().OpenLogFile(path));
+            StatisticsDialog *window = h.open();
+            QVERIFY(window->summaryText().contains(
+                QStringLiteral("Bus load at 500 kbit/s (chosen for logs): ")));
+            window->logBitrateBox()->setCurrentIndex(
+                window->logBitrateBox()->findData(250'000U));
+            QCOMPARE(h.frame->statistics().bitrate(), 250'000U);
+            QVERIFY(window->summaryText().contains(QStringLiteral("at 250 kbit/s")));
+        }
+        Harness h;
+        QCOMPARE(h.frame->statistics().logBitrate(), 250'000U);
+        QCOMPARE(h.open()->logBitrateBox()->currentData().toUInt(), 250'000U);
+        QVERIFY(h.frame->logFiles().OpenLogFile(path));
+        QCOMPARE(h.frame->statistics().bitrate(), 250'000U);
     }
 
     void busLoadBesideTheBitRate_data()
