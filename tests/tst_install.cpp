@@ -1,7 +1,9 @@
 // What an installation gives the desktop: the program, its menu entry, its
-// icon at the usual sizes and the file type of the binary log. The build is
-// installed into a temporary prefix once for all the tests.
+// icon at the usual sizes and the file type of the binary log; and that
+// uninstalling takes it all away. The build is installed once for all the
+// tests, into a temporary prefix with a blank in its name.
 
+#include <QDirIterator>
 #include <QFile>
 #include <QFileInfo>
 #include <QImage>
@@ -24,11 +26,12 @@ private Q_SLOTS:
     void icons();
     void logFileType_data();
     void logFileType();
+    void uninstall(); // the last: it removes the installation
 
 private:
     QString installed(const QString &path) const { return m_prefix.filePath(path); }
 
-    QTemporaryDir m_prefix;
+    QTemporaryDir m_prefix{QDir::tempPath() + QStringLiteral("/vexo prefix-XXXXXX")};
 };
 
 void TestInstall::initTestCase()
@@ -55,6 +58,12 @@ void TestInstall::program()
     const QFileInfo program(installed(QStringLiteral("bin/vexoview")));
     QVERIFY(program.isFile());
     QVERIFY(program.isExecutable());
+    // Stripped: no symbol table and no debugging sections.
+    QFile binary(program.filePath());
+    QVERIFY(binary.open(QIODevice::ReadOnly));
+    const QByteArray bytes = binary.readAll();
+    QVERIFY(!bytes.contains(".symtab"));
+    QVERIFY(!bytes.contains(".debug_info"));
 
     QProcess run;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
@@ -86,7 +95,10 @@ void TestInstall::menuEntry()
     QVERIFY(categories.contains(QStringLiteral("Electronics")));
     // A double-click on a binary log opens it in Vexo View.
     QCOMPARE(keys[QStringLiteral("MimeType")], QStringLiteral("application/x-vexo-dcu;"));
-    QCOMPARE(keys[QStringLiteral("Exec")], QStringLiteral("vexoview %f"));
+    // The menu starts the installed program wherever it went, quoted where
+    // the path holds a blank.
+    QCOMPARE(keys[QStringLiteral("Exec")],
+             QStringLiteral("\"%1\" %f").arg(installed(QStringLiteral("bin/vexoview"))));
 
     const QString validator =
         QStandardPaths::findExecutable(QStringLiteral("desktop-file-validate"));
@@ -148,6 +160,26 @@ void TestInstall::logFileType()
     QCOMPARE(type.name() == QStringLiteral("application/x-vexo-dcu"), binaryLog);
     if (binaryLog)
         QCOMPARE(type.comment(), QStringLiteral("Vexo View binary CAN log"));
+}
+
+void TestInstall::uninstall()
+{
+    QProcess uninstall;
+    uninstall.start(QStringLiteral(VEXO_CMAKE),
+                    {QStringLiteral("-DPREFIX=") + m_prefix.path(), QStringLiteral("-P"),
+                     QStringLiteral(VEXO_BUILD_DIR "/uninstall.cmake")});
+    QVERIFY(uninstall.waitForFinished(120000));
+    QVERIFY2(uninstall.exitCode() == 0, uninstall.readAllStandardError().constData());
+
+    // What is left are the caches the desktop's tools wrote; nothing of ours.
+    QStringList left;
+    QDirIterator files(m_prefix.path(), QDir::Files, QDirIterator::Subdirectories);
+    while (files.hasNext()) {
+        const QString path = QDir(m_prefix.path()).relativeFilePath(files.next());
+        if (path.contains(QStringLiteral("vexo")))
+            left << path;
+    }
+    QCOMPARE(left, QStringList());
 }
 
 QTEST_MAIN(TestInstall)
