@@ -100,8 +100,8 @@ std::array<QString, 2> BitStreamPage::captionLines() const
 {
     if (m_stream.size() == 0)
         return {QStringLiteral("No data or remote frame to show."), QString()};
-    const auto lines = caption(m_stream, m_type, m_id, m_dlc, m_bitsPerSecond, m_connected,
-                                m_measured);
+    const auto lines =
+        caption(m_stream, m_type, m_id, m_dlc, m_bitsPerSecond, m_connected, m_measured);
     return {QString::fromStdString(lines[0]), QString::fromStdString(lines[1])};
 }
 

@@ -91,9 +91,8 @@ StatisticsDialog::StatisticsDialog(const BusStatistics &statistics, QWidget *par
                               statistics.logBitrate());
         m_logBitrate->setCurrentIndex(m_logBitrate->count() - 1);
     }
-    connect(m_logBitrate, &QComboBox::currentIndexChanged, this, [this] {
-        emit logBitrateChosen(m_logBitrate->currentData().toUInt());
-    });
+    connect(m_logBitrate, &QComboBox::currentIndexChanged, this,
+            [this] { emit logBitrateChosen(m_logBitrate->currentData().toUInt()); });
     auto *logLine = new QHBoxLayout;
     auto *logLabel = new QLabel(QStringLiteral("Bit rate of opened &logs:"), this);
     logLabel->setBuddy(m_logBitrate);
@@ -190,7 +189,7 @@ QString StatisticsDialog::summaryText() const
 
 const std::vector<std::uint32_t> &StatisticsDialog::logBitrates()
 {
-    static const std::vector<std::uint32_t> rates = {10'000,  20'000,  50'000,  100'000, 125'000,
+    static const std::vector<std::uint32_t> rates = {10'000,  20'000,  50'000,  100'000,  125'000,
                                                      250'000, 500'000, 800'000, 1'000'000};
     return rates;
 }

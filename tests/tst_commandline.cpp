@@ -429,11 +429,8 @@ void TestCommandLine::programAnswersOnTheTerminal_data()
                                                          {"lost X11", Display::LostX11},
                                                          {"lost Wayland", Display::LostWayland}};
     for (const auto &[name, display] : displays) {
-        const auto row = [&](const char *what) {
-            return QTest::addRow("%s, %s", what, name);
-        };
-        row("version") << QStringList{"--version"} << display << 0 << "Vexo View 1.0.0.4"
-                       << none;
+        const auto row = [&](const char *what) { return QTest::addRow("%s, %s", what, name); };
+        row("version") << QStringList{"--version"} << display << 0 << "Vexo View 1.0.0.4" << none;
         row("help") << QStringList{"--help"} << display << 0 << "candump log (.log)" << none;
         row("adapter list") << QStringList{"--list-adapters"} << display << 0
                             << "Vexo Virtual Vehicle Bus" << none;

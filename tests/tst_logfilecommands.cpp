@@ -10,12 +10,12 @@
 #include "StoreDoubles.h"
 
 #include <QDir>
-#include <QRegularExpression>
-#include <QSettings>
 #include <QFile>
 #include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -452,11 +452,11 @@ void TestLogFileCommands::dialogs()
         QVERIFY(name);
         // Saving proposes the date and time; opening proposes no name.
         if (saving) {
-            QVERIFY2(QRegularExpression(QStringLiteral(
-                                            "^capture-\\d{4}-\\d{2}-\\d{2}-\\d{6}\\.dcu$"))
-                         .match(name->text())
-                         .hasMatch(),
-                     qPrintable(name->text()));
+            QVERIFY2(
+                QRegularExpression(QStringLiteral("^capture-\\d{4}-\\d{2}-\\d{2}-\\d{6}\\.dcu$"))
+                    .match(name->text())
+                    .hasMatch(),
+                qPrintable(name->text()));
         } else {
             QCOMPARE(name->text(), QString());
         }

@@ -215,8 +215,7 @@ private Q_SLOTS:
             StatisticsDialog *window = h.open();
             QVERIFY(window->summaryText().contains(
                 QStringLiteral("Bus load at 500 kbit/s (chosen for logs): ")));
-            window->logBitrateBox()->setCurrentIndex(
-                window->logBitrateBox()->findData(250'000U));
+            window->logBitrateBox()->setCurrentIndex(window->logBitrateBox()->findData(250'000U));
             QCOMPARE(h.frame->statistics().bitrate(), 250'000U);
             QVERIFY(window->summaryText().contains(QStringLiteral("at 250 kbit/s")));
         }
