@@ -104,6 +104,18 @@ void setUp(QCommandLineParser &parser, const Options &options)
         QStringLiteral("[file]"));
 }
 
+// The parser names the program after the application object, and without one
+// as "<executable_name>": the usage line names it as it was started.
+QString helpText(const QCommandLineParser &parser, const QString &program)
+{
+    QString text = parser.helpText();
+    const QString usage = QStringLiteral("Usage: ");
+    const qsizetype end = text.indexOf(QStringLiteral(" [options]"));
+    if (text.startsWith(usage) && end > 0)
+        text.replace(usage.size(), end - usage.size(), program);
+    return text;
+}
+
 CommandLine print(const QString &text, int exitCode = 0)
 {
     CommandLine result;
@@ -169,7 +181,7 @@ CommandLine parseCommandLine(const QStringList &given)
         return result;
     }
     if (parser.isSet(QStringLiteral("help")))
-        return print(parser.helpText());
+        return print(helpText(parser, given.value(0, QStringLiteral("vexoview"))));
     if (parser.isSet(QStringLiteral("version"))) {
         return print(QStringLiteral("%1 %2\n").arg(QCoreApplication::applicationName(),
                                                    QCoreApplication::applicationVersion()));

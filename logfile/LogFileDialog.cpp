@@ -101,13 +101,13 @@ std::unique_ptr<QFileDialog> create(QFileDialog::AcceptMode mode, QWidget *paren
     }
     QFileDialog *d = dialog.get();
     QObject::connect(d, &QFileDialog::filterSelected, d, [d](const QString &filter) {
+        // "All logs" and "All files" keep the extension of the format before,
+        // where the dialog would give "All logs" the first one it lists.
         const QString suffix = suffixOf(filter);
-        // "All logs" and "All files" keep the extension of the format before.
-        if (suffix.isEmpty())
-            return;
-        d->setDefaultSuffix(suffix);
+        if (!suffix.isEmpty())
+            d->setDefaultSuffix(suffix);
         if (d->acceptMode() == QFileDialog::AcceptSave)
-            giveNameSuffix(*d, suffix);
+            giveNameSuffix(*d, d->defaultSuffix());
     });
     return dialog;
 }

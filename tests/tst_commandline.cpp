@@ -43,22 +43,22 @@ void addAdapters(RecordingDeviceLibrary &library, int count)
 
 // The display the program is given: a platform that draws off screen, or
 // none, or a display that is named but cannot be reached.
-enum class Display { Offscreen, None, LostX11, LostWayland };
+enum class DisplayKind { Offscreen, None, LostX11, LostWayland };
 
 // The environment of a user with a fresh home: nothing of this machine's user
 // is read or written.
-QProcessEnvironment privateEnvironment(const QTemporaryDir &home, Display display)
+QProcessEnvironment privateEnvironment(const QTemporaryDir &home, DisplayKind display)
 {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     for (const char *variable : {"DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM"})
         environment.remove(QString::fromLatin1(variable));
-    if (display == Display::Offscreen)
+    if (display == DisplayKind::Offscreen)
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     // No X server on this machine listens on a display number that high.
-    if (display == Display::LostX11)
+    if (display == DisplayKind::LostX11)
         environment.insert(QStringLiteral("DISPLAY"), QStringLiteral(":4093"));
     // The socket would be in the private runtime folder, which is empty.
-    if (display == Display::LostWayland)
+    if (display == DisplayKind::LostWayland)
         environment.insert(QStringLiteral("WAYLAND_DISPLAY"), QStringLiteral("wayland-lost"));
     environment.insert(QStringLiteral("HOME"), home.path());
     environment.insert(QStringLiteral("XDG_DATA_HOME"), home.filePath(QStringLiteral("data")));
@@ -75,7 +75,7 @@ struct Run {
 };
 
 Run runProgram(const QStringList &arguments, const QTemporaryDir &home,
-               Display display = Display::Offscreen)
+               DisplayKind display = DisplayKind::Offscreen)
 {
     QProcess program;
     program.setProcessEnvironment(privateEnvironment(home, display));
@@ -94,7 +94,7 @@ Run runProgram(const QStringList &arguments, const QTemporaryDir &home,
 
 } // namespace
 
-Q_DECLARE_METATYPE(Display)
+Q_DECLARE_METATYPE(DisplayKind)
 
 class TestCommandLine : public QObject {
     Q_OBJECT
@@ -143,7 +143,7 @@ void TestCommandLine::parsing_data()
                           << QStringLiteral("--adapter <name>");
     QTest::newRow("help before other options")
         << QStringList{"--help", "--adapter", "x", log} << Action::Print << 0 << none << none
-        << QStringLiteral("Usage:");
+        << QStringLiteral("Usage: /usr/bin/vexoview [options] [file]");
     QTest::newRow("help with Qt's options")
         << QStringList{"--help-all"} << Action::PrintFullHelp << 0 << none << none << none;
     QTest::newRow("version") << QStringList{"--version"} << Action::Print << 0 << none << none
@@ -407,31 +407,34 @@ void TestCommandLine::openingAtStart()
 void TestCommandLine::programAnswersOnTheTerminal_data()
 {
     QTest::addColumn<QStringList>("arguments");
-    QTest::addColumn<Display>("display");
+    QTest::addColumn<DisplayKind>("display");
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("out");
     QTest::addColumn<QString>("err");
 
     const QString none;
-    QTest::newRow("version") << QStringList{"--version"} << Display::Offscreen << 0
+    QTest::newRow("version") << QStringList{"--version"} << DisplayKind::Offscreen << 0
                              << "Vexo View 1.0.0.4" << none;
     QTest::newRow("help with Qt's options")
-        << QStringList{"--help-all"} << Display::None << 0 << "--platform" << none;
+        << QStringList{"--help-all"} << DisplayKind::None << 0 << "--platform" << none;
     QTest::newRow("Qt's own options are Qt's")
         << QStringList{"-platform", "offscreen", "--style=fusion", "-reverse", "--version"}
-        << Display::None << 0 << "Vexo View" << none;
+        << DisplayKind::None << 0 << "Vexo View" << none;
     QTest::newRow("window without a display")
-        << QStringList{} << Display::None << 1 << none << "no display was found";
+        << QStringList{} << DisplayKind::None << 1 << none << "no display was found";
 
     // Answered on the terminal whatever the display: none, or one that is
     // named but lost (a stale DISPLAY over ssh, a Wayland session gone).
-    const std::pair<const char *, Display> displays[] = {{"no display", Display::None},
-                                                         {"lost X11", Display::LostX11},
-                                                         {"lost Wayland", Display::LostWayland}};
+    const std::pair<const char *, DisplayKind> displays[] = {
+        {"no display", DisplayKind::None},
+        {"lost X11", DisplayKind::LostX11},
+        {"lost Wayland", DisplayKind::LostWayland}};
     for (const auto &[name, display] : displays) {
-        const auto row = [&](const char *what) { return QTest::addRow("%s, %s", what, name); };
+        const auto row = [&](const char *what) -> QTestData & {
+            return QTest::addRow("%s, %s", what, name);
+        };
         row("version") << QStringList{"--version"} << display << 0 << "Vexo View 1.0.0.4" << none;
-        row("help") << QStringList{"--help"} << display << 0 << "candump log (.log)" << none;
+        row("help") << QStringList{"--help"} << display << 0 << "ASC log (.asc)" << none;
         row("adapter list") << QStringList{"--list-adapters"} << display << 0
                             << "Vexo Virtual Vehicle Bus" << none;
         row("bad option") << QStringList{"--bogus"} << display << 2 << none
@@ -442,7 +445,7 @@ void TestCommandLine::programAnswersOnTheTerminal_data()
 void TestCommandLine::programAnswersOnTheTerminal()
 {
     QFETCH(QStringList, arguments);
-    QFETCH(Display, display);
+    QFETCH(DisplayKind, display);
     QFETCH(int, exitCode);
     QFETCH(QString, out);
     QFETCH(QString, err);
@@ -476,7 +479,7 @@ void TestCommandLine::programConnectsToTheNamedAdapter()
 {
     QTemporaryDir home;
     QProcess program;
-    program.setProcessEnvironment(privateEnvironment(home, Display::Offscreen));
+    program.setProcessEnvironment(privateEnvironment(home, DisplayKind::Offscreen));
     program.start(QStringLiteral(VEXO_PROGRAM),
                   {QStringLiteral("--adapter"), QStringLiteral("vexo virtual quiet bus")});
     QVERIFY(program.waitForStarted());
