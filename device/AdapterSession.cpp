@@ -260,6 +260,12 @@ std::optional<std::uint32_t> AdapterSession::busBitrate() const
     return m_port->busBitrate();
 }
 
+std::uint64_t AdapterSession::droppedFrames() const
+{
+    std::lock_guard guard(m_mutex);
+    return m_core.droppedFrames();
+}
+
 void AdapterSession::markLost()
 {
     std::lock_guard guard(m_mutex);

@@ -112,6 +112,11 @@ public:
     void setPause(bool pause);
     // The bit rate the adapter's bus runs at; nullopt when it cannot tell.
     std::optional<std::uint32_t> busBitrate() const;
+    // Frames held back beyond the limit and dropped.
+    std::uint64_t droppedFrames() const;
+    // What the port reports of its own losses and its kernel interface.
+    std::uint64_t lostByInterface() const { return m_port->lostFrames(); }
+    std::string kernelInterface() const { return m_port->kernelInterface(); }
     // The adapter was unplugged: it stops. The caller announces the removal.
     void markLost();
     bool isLost() const;

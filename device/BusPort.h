@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 
 // Time on the bus: nanoseconds since the adapter was started.
 using BusTime = std::chrono::nanoseconds;
@@ -45,6 +46,12 @@ public:
     // The bit rate the bus runs at in bit/s; nullopt when the interface
     // cannot tell. May be called from any thread.
     virtual std::optional<std::uint32_t> busBitrate() const { return std::nullopt; }
+    // Frames the interface reported lost so far (its buffers overflowed, a
+    // read failed). May be called from any thread.
+    virtual std::uint64_t lostFrames() const { return 0; }
+    // The kernel network interface the port receives from, whose own drop
+    // counters count as losses too; empty when there is none.
+    virtual std::string kernelInterface() const { return {}; }
     // Ports that receive on a thread of their own call this when they have
     // something to report. An empty function ends the calls; once set, no
     // call of the previous function is still running.

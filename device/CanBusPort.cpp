@@ -31,6 +31,17 @@ void endCanThread()
     }
 }
 
+// An error frame of the controller class telling that its receive or
+// transmit buffer overflowed: frames were lost before they reached us.
+bool reportsOverflow(const QCanBusFrame &frame)
+{
+    constexpr quint32 ControllerClass = 0x04;
+    constexpr quint8 OverflowBits = 0x01 | 0x02;
+    const QByteArray payload = frame.payload();
+    return (frame.frameId() & ControllerClass) != 0 && payload.size() > 1
+        && (static_cast<quint8>(payload[1]) & OverflowBits) != 0;
+}
+
 // The one thread in which every Qt CAN device of the process lives. Qt's
 // virtual CAN bus keeps its server in the thread that first connects, so
 // that thread has to outlast every adapter: it ends with the application.
@@ -112,6 +123,8 @@ public:
         connect(device, &QCanBusDevice::errorOccurred, this, [this](QCanBusDevice::CanBusError e) {
             if (e == QCanBusDevice::ConnectionError)
                 lost();
+            else if (e == QCanBusDevice::ReadError)
+                m_port->countLost(1); // at least one frame could not be read
         });
         connect(device, &QCanBusDevice::stateChanged, this,
                 [this](QCanBusDevice::CanBusDeviceState s) {
@@ -208,6 +221,8 @@ private:
             if (frame.frameType() == QCanBusFrame::ErrorFrame) {
                 event.kind = CanBusPort::Received::ErrorFrame;
                 event.errorClass = frame.frameId();
+                if (reportsOverflow(frame))
+                    m_port->countLost(1);
                 const QByteArray payload = frame.payload();
                 std::copy_n(payload.begin(), std::min<qsizetype>(payload.size(), 8),
                             event.frame.data);
@@ -271,6 +286,8 @@ std::unique_ptr<CanBusPort> CanBusPort::open(const QString &plugin, const QStrin
         worker, [&] { reason = worker->connectDevice(bitrate); }, Qt::BlockingQueuedConnection);
     port->m_worker = worker;
     port->m_busBitrate = worker->busBitrate();
+    if (plugin == QLatin1String("socketcan"))
+        port->m_kernelInterface = interfaceName.toStdString();
     if (!reason.isEmpty()) {
         if (error)
             *error = reason;

@@ -4,6 +4,7 @@
 
 #include <QString>
 
+#include <atomic>
 #include <chrono>
 #include <deque>
 #include <functional>
@@ -32,6 +33,8 @@ public:
     CAN_ErrorStatus errorStatus() const override;
     std::optional<std::uint32_t> busBitrate() const override { return m_busBitrate; }
     void setWakeFunction(std::function<void()> wake) override;
+    std::uint64_t lostFrames() const override { return m_lostFrames.load(); }
+    std::string kernelInterface() const override { return m_kernelInterface; }
 
     // The rate an interface runs at once connected: what the kernel reports
     // where it can tell; else the requested rate where the interface took it
@@ -52,6 +55,8 @@ public:
         std::chrono::steady_clock::time_point arrival;
     };
     void received(const Received &event);
+    // The interface reported frames lost; how many is not always known.
+    void countLost(std::uint64_t frames) { m_lostFrames += frames; }
 
 private:
     CanBusPort() = default;
@@ -59,6 +64,8 @@ private:
 
     CanBusWorker *m_worker = nullptr; // lives in the CAN thread
     std::optional<std::uint32_t> m_busBitrate;
+    std::string m_kernelInterface;
+    std::atomic<std::uint64_t> m_lostFrames{0};
 
     mutable std::mutex m_mutex;
     std::deque<Received> m_inbox;

@@ -50,9 +50,18 @@ void VexoDeviceLibrary::DevSetNotifyWindow(NotifyTarget *receiver)
     m_target = receiver;
 }
 
+void VexoDeviceLibrary::setFrameTap(FrameTap *tap)
+{
+    std::lock_guard guard(m_notifyMutex);
+    m_tap = tap;
+}
+
 void VexoDeviceLibrary::frameReady(const CAN_Frame &frame, int hint)
 {
     std::lock_guard guard(m_notifyMutex);
+    m_delivered.fetch_add(1, std::memory_order_relaxed);
+    if (m_tap)
+        m_tap->framesDelivered(std::span(&frame, 1));
     if (m_target)
         m_target->postFrame(WM_FRAME_NOTIFY, frame, hint);
 }
@@ -174,6 +183,11 @@ DevStatus VexoDeviceLibrary::DevOpen(std::int32_t index)
         std::lock_guard notify(m_notifyMutex);
         m_openSession = open->session;
     }
+    m_delivered = 0;
+    const std::string kernelInterface = open->session->kernelInterface();
+    m_kernelDrops.start(kernelInterface.empty()
+                            ? std::nullopt
+                            : readKernelDrops(m_options.sysRoot, kernelInterface));
     m_open = std::move(open);
     return DevSuccess;
 }
@@ -273,6 +287,23 @@ DevStatus VexoDeviceLibrary::readBusBitrate(std::int32_t &kbitPerSecond)
         return Failed;
     kbitPerSecond = static_cast<std::int32_t>((std::uint64_t{*bitsPerSecond} + 500) / 1000);
     return DevSuccess;
+}
+
+DeliveryCounts VexoDeviceLibrary::readDeliveryCounts()
+{
+    std::lock_guard guard(m_mutex);
+    DeliveryCounts counts;
+    if (!m_open)
+        return counts;
+    const AdapterSession &session = *m_open->session;
+    counts.delivered = m_delivered.load(std::memory_order_relaxed);
+    counts.lostInLibrary = session.droppedFrames();
+    counts.lostByInterface = session.lostByInterface();
+    const std::string kernelInterface = session.kernelInterface();
+    if (!kernelInterface.empty())
+        m_kernelDrops.update(readKernelDrops(m_options.sysRoot, kernelInterface));
+    counts.lostInKernel = m_kernelDrops.lost();
+    return counts;
 }
 
 DevStatus VexoDeviceLibrary::DevSetSerial(const std::uint8_t *field, std::int32_t size)

@@ -3,7 +3,10 @@
 #include "device/AdapterProvider.h"
 #include "device/AdapterSession.h"
 #include "device/DeviceLibrary.h"
+#include "device/FrameTap.h"
+#include "device/KernelDropCounters.h"
 
+#include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <memory>
@@ -20,7 +23,7 @@
 // Files: <data directory>/adapters/<id>.conf holds what an adapter stores
 // (serial name, bit timing, options), <data directory>/locks/<id>.lock marks an
 // adapter as open in a Vexo View process.
-class VexoDeviceLibrary : public DeviceLibrary, private SessionListener {
+class VexoDeviceLibrary : public DeviceLibrary, public DeliveryMonitor, private SessionListener {
 public:
     struct Options {
         std::filesystem::path dataDirectory;
@@ -30,6 +33,8 @@ public:
         bool paced = true;
         // How often the watcher looks for adapters that came or went.
         std::chrono::milliseconds watchInterval{1000};
+        // Where the kernel shows its network interfaces' counters.
+        std::filesystem::path sysRoot = "/sys";
     };
 
     VexoDeviceLibrary(Options options, std::vector<std::unique_ptr<AdapterProvider>> providers);
@@ -63,6 +68,8 @@ public:
     DevStatus readBusBitrate(std::int32_t &kbitPerSecond) override;
     void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,
                                     DeviceChangeListener *listener) override;
+    void setFrameTap(FrameTap *tap) override;
+    DeliveryCounts readDeliveryCounts() override;
 
     // Looks for adapters that came or went now instead of at the next watch.
     void checkDevices();
@@ -117,6 +124,9 @@ private:
     // away is never called afterwards.
     std::mutex m_notifyMutex;
     NotifyTarget *m_target = nullptr;
+    FrameTap *m_tap = nullptr;
+    std::atomic<std::uint64_t> m_delivered{0};
+    DropTally m_kernelDrops; // guarded by m_mutex
     DeviceChangeListener *m_deviceListener = nullptr;
     std::string m_openId; // the open adapter's identifier, for its removal notice
     std::shared_ptr<AdapterSession> m_openSession;

@@ -45,6 +45,12 @@ void RecordingDeviceLibrary::queueErrorStatus(const CAN_ErrorStatus &status)
 int RecordingDeviceLibrary::deliverQueued()
 {
     const int delivered = static_cast<int>(m_queue.size());
+    for (const Notification &n : m_queue) {
+        if (n.isFrame && m_tap) {
+            m_tap->framesDelivered(std::span(&n.frame, 1));
+            ++deliveryCounts.delivered;
+        }
+    }
     if (m_notifyTarget) {
         for (const Notification &n : m_queue) {
             if (n.isFrame)

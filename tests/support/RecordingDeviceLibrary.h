@@ -1,6 +1,7 @@
 #pragma once
 
 #include "device/DeviceLibrary.h"
+#include "device/FrameTap.h"
 
 #include <cstdint>
 #include <map>
@@ -9,7 +10,7 @@
 
 // A device library for tests: records every call with its arguments, answers
 // with programmable results, and delivers notifications a test queues.
-class RecordingDeviceLibrary : public DeviceLibrary {
+class RecordingDeviceLibrary : public DeviceLibrary, public DeliveryMonitor {
 public:
     struct Call {
         DevOrdinal ordinal;
@@ -35,6 +36,9 @@ public:
     CAN_Timing calculatedTiming{1, 0, 13, 2, 1};
     float samplePoint = 87.5F;
     DeviceInterfaceClass interfaceClass{};
+    // What readDeliveryCounts answers; delivered counts the frames
+    // deliverQueued handed to the tap.
+    DeliveryCounts deliveryCounts;
 
     // What was called.
     const std::vector<Call> &calls() const { return m_calls; }
@@ -44,6 +48,7 @@ public:
     void clearCalls() { m_calls.clear(); }
 
     NotifyTarget *notifyTarget() const { return m_notifyTarget; }
+    FrameTap *frameTap() const { return m_tap; }
     DeviceChangeListener *deviceChangeListener() const { return m_deviceListener; }
 
     // Notifications, queued by a test and delivered on demand.
@@ -54,6 +59,8 @@ public:
     void announceRemoval(const std::string &devicePath);
 
     void DevSetNotifyWindow(NotifyTarget *receiver) override;
+    void setFrameTap(FrameTap *tap) override { m_tap = tap; }
+    DeliveryCounts readDeliveryCounts() override { return deliveryCounts; }
     DevStatus DevRelease() override;
     DevStatus DevGetDeviceCount(std::int32_t &count) override;
     DevStatus DevOpen(std::int32_t index) override;
@@ -98,5 +105,6 @@ private:
     std::vector<Call> m_calls;
     std::vector<Notification> m_queue;
     NotifyTarget *m_notifyTarget = nullptr;
+    FrameTap *m_tap = nullptr;
     DeviceChangeListener *m_deviceListener = nullptr;
 };
