@@ -335,35 +335,28 @@ LogStatus ReadAscLog(std::string_view bytes, std::vector<CAN_Packet> &frames, Lo
     return status;
 }
 
-LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
-                      std::time_t savedAt, CaptureStart start)
+void AppendAscHeader(std::string &bytes, std::time_t savedAt)
 {
-    // With the capture's start known, the date is the second of the first
-    // frame and the times count from it; otherwise the date is the saving's
-    // and the times are the frames' own.
-    std::uint64_t dateMicros = 0;
-    if (start) {
-        std::uint64_t first = frames.empty() ? 0 : packetMicroseconds(frames.front());
-        for (const CAN_Packet &p : frames)
-            first = std::min(first, packetMicroseconds(p));
-        dateMicros = (*start + first) / MicrosecondsPerSecond * MicrosecondsPerSecond;
-        savedAt = static_cast<std::time_t>(dateMicros / MicrosecondsPerSecond);
-    }
-    bytes.clear();
-    bytes.reserve(80 + frames.size() * 64);
     bytes.append("date ");
     appendDate(bytes, savedAt);
     bytes.append("\nbase hex  timestamps absolute\nno internal events logged\n");
+}
+
+LogStatus AppendAscFrames(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                          std::uint64_t timeShift)
+{
+    const std::size_t before = bytes.size();
+    bytes.reserve(before + frames.size() * 64);
     for (const CAN_Packet &p : frames) {
         const std::string problem = interchangeProblem(p);
         if (!problem.empty()) {
-            bytes.clear();
+            bytes.resize(before);
             report.unwritableFrame = "Frame " + std::to_string(p.number)
                 + " cannot be written to an ASC log: " + problem + '.';
             return LogStatus::PacketError;
         }
-        const std::uint64_t time =
-            start ? *start + packetMicroseconds(p) - dateMicros : packetMicroseconds(p);
+        // Unsigned arithmetic: a shift below zero wraps, and the sum is right.
+        const std::uint64_t time = packetMicroseconds(p) + timeShift;
         const std::string seconds = std::to_string(time / MicrosecondsPerSecond);
         if (seconds.size() < 4)
             bytes.append(4 - seconds.size(), ' ');
@@ -386,4 +379,36 @@ LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, Lo
         bytes.push_back('\n');
     }
     return LogStatus::Ok;
+}
+
+LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                      std::time_t savedAt, CaptureStart start)
+{
+    // With the capture's start known, the date is the second of the first
+    // frame and the times count from it; otherwise the date is the saving's
+    // and the times are the frames' own.
+    std::uint64_t timeShift = 0;
+    if (start) {
+        std::uint64_t first = frames.empty() ? 0 : packetMicroseconds(frames.front());
+        for (const CAN_Packet &p : frames)
+            first = std::min(first, packetMicroseconds(p));
+        const std::uint64_t dateMicros =
+            (*start + first) / MicrosecondsPerSecond * MicrosecondsPerSecond;
+        savedAt = static_cast<std::time_t>(dateMicros / MicrosecondsPerSecond);
+        timeShift = *start - dateMicros;
+    }
+    bytes.clear();
+    bytes.reserve(80 + frames.size() * 64);
+    AppendAscHeader(bytes, savedAt);
+    const LogStatus status = AppendAscFrames(frames, bytes, report, timeShift);
+    if (status != LogStatus::Ok)
+        bytes.clear();
+    return status;
+}
+
+void AppendAscComment(std::string &bytes, std::string_view text)
+{
+    bytes.append("// ");
+    bytes.append(text);
+    bytes.push_back('\n');
 }

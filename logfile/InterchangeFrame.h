@@ -66,7 +66,9 @@ enum class LineKind {
 // Reads a log line by line (LF or CR LF) through parse(line, frame, reason),
 // which returns the line's kind and, for a bad line, its reason. Lines longer
 // than LongestLogLine are bad. The whole file is read, so that the report
-// counts every bad line; any bad line refuses the file (FileOpenError).
+// counts every bad line; any bad line refuses the file (FileOpenError), except
+// an unreadable last line without a line end, which a writer that stopped
+// left behind: it is passed over and noted in the report.
 template <typename Parse>
 LogStatus readFrameLines(std::string_view bytes, std::vector<CAN_Packet> &frames, LogReport &report,
                          Parse parse)
@@ -113,6 +115,12 @@ LogStatus readFrameLines(std::string_view bytes, std::vector<CAN_Packet> &frames
             ++report.skippedOtherLines;
             break;
         case LineKind::Bad:
+            if (feed == std::string_view::npos && !line.empty() && report.badLineCount == 0) {
+                // A last line without its line end: the writer stopped
+                // in the middle of it.
+                report.cutShortLastLine = true;
+                break;
+            }
             report.addBadLine(number, reason);
             break;
         }

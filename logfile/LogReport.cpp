@@ -69,5 +69,10 @@ std::string logSkippedMessage(const LogReport &report)
             + (one ? "it was" : "they were")
             + " opened with DLC 8, the most data bytes a frame carries.";
     }
+    if (report.cutShortLastLine) {
+        if (!text.empty())
+            text += "\n\n";
+        text += "The last line was cut short (the log was still being written) and is left out.";
+    }
     return text;
 }

@@ -26,6 +26,9 @@ struct LogReport {
     std::size_t clippedDlcFrames = 0;  // frames opened with a DLC above 8, shown with 8
     std::string problem;               // why a whole file is no log: "truncated at byte 9"
     std::string unwritableFrame;       // why a writer refused, naming the frame
+    // The last line had no line end and no frame could be read from it: the
+    // program writing the log stopped in the middle of it. It is left out.
+    bool cutShortLastLine = false;
 
     void addBadLine(std::size_t line, std::string_view reason);
     std::size_t skippedLines() const
