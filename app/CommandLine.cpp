@@ -9,6 +9,7 @@
 #include <QLoggingCategory>
 #include <QTextStream>
 
+#include <algorithm>
 #include <cstdlib>
 
 namespace {
@@ -87,6 +88,19 @@ struct Options {
     QCommandLineOption listAdapters{
         QStringLiteral("list-adapters"),
         QStringLiteral("Print the adapters as the Connect dialog lists them, and exit.")};
+    QCommandLineOption record{
+        QStringLiteral("record"),
+        QStringLiteral("Record every frame of the adapter named by --adapter to <file>, without "
+                       "a window, until --duration has passed or the program is interrupted; "
+                       "then print a summary."),
+        QStringLiteral("file")};
+    QCommandLineOption duration{QStringLiteral("duration"),
+                                QStringLiteral("With --record: stop after <seconds>."),
+                                QStringLiteral("seconds")};
+    QCommandLineOption format{QStringLiteral("format"),
+                              QStringLiteral("With --record: write a candump or an asc log "
+                                             "whatever the file's extension."),
+                              QStringLiteral("candump|asc")};
 };
 
 void setUp(QCommandLineParser &parser, const Options &options)
@@ -96,7 +110,8 @@ void setUp(QCommandLineParser &parser, const Options &options)
                        "transmit frames once or periodically, save and open logs."));
     parser.addHelpOption();
     parser.addVersionOption();
-    parser.addOptions({options.adapter, options.listAdapters, options.database, options.decode});
+    parser.addOptions({options.adapter, options.listAdapters, options.database, options.decode,
+                       options.record, options.duration, options.format});
     parser.addPositionalArgument(
         QStringLiteral("file"),
         QStringLiteral("A log to open at start: a binary log (.dcu), a candump log (.log), "
@@ -143,6 +158,7 @@ CommandLine::Host CommandLine::hostOf(Action action)
     case Action::Decode: // reads and writes files only
         return Host::None;
     case Action::ListAdapters:
+    case Action::Record: // adapters and timers, no window
         return Host::Core;
     case Action::PrintFullHelp: // lists the graphical application's options
     case Action::Run:
@@ -227,6 +243,40 @@ CommandLine parseCommandLine(const QStringList &given)
                           QStringLiteral("--list-adapters takes neither a file nor --adapter."));
         }
         result.action = CommandLine::Action::ListAdapters;
+        return result;
+    }
+    const bool recording = parser.isSet(options.record);
+    if (!recording && (parser.isSet(options.duration) || parser.isSet(options.format)))
+        return refuse(program, QStringLiteral("--duration and --format go with --record."));
+    if (recording) {
+        const QStringList records = parser.values(options.record);
+        if (records.size() > 1 || parser.values(options.duration).size() > 1
+            || parser.values(options.format).size() > 1)
+            return refuse(program, QStringLiteral("Give --record, --duration and --format once."));
+        if (records.first().isEmpty())
+            return refuse(program, QStringLiteral("The file name to record to is empty."));
+        if (adapters.isEmpty())
+            return refuse(program, QStringLiteral("--record needs --adapter to record from."));
+        if (!files.isEmpty())
+            return refuse(program, QStringLiteral("--record opens no log."));
+        if (parser.isSet(options.duration)) {
+            bool ok = false;
+            const double seconds = parser.value(options.duration).toDouble(&ok);
+            if (!ok || !(seconds > 0) || seconds > 1e9) {
+                return refuse(program,
+                              QStringLiteral("--duration takes a number of seconds above 0."));
+            }
+            result.recordMilliseconds = std::max<qint64>(1, qRound64(seconds * 1000));
+        }
+        if (parser.isSet(options.format)) {
+            result.recordFormat = parser.value(options.format).toLower();
+            if (result.recordFormat != QLatin1String("candump")
+                && result.recordFormat != QLatin1String("asc"))
+                return refuse(program, QStringLiteral("--format takes candump or asc."));
+        }
+        result.action = CommandLine::Action::Record;
+        result.recordFile = records.first();
+        result.adapter = adapters.first();
         return result;
     }
     if (!files.isEmpty())

@@ -14,6 +14,7 @@ struct CommandLine {
         Print,         // print text (help, version or an error) and end
         PrintFullHelp, // the help with Qt's own options; see showFullHelp
         Decode,        // print the signals of a log's frames (database, decodeLog) and end
+        Record,        // record from an adapter to a file without a window
     };
 
     // The application object an action runs on. Only the window needs the
@@ -42,6 +43,11 @@ struct CommandLine {
     QString database;
     // For Decode: the log whose frames are printed as signals.
     QString decodeLog;
+    // For Record (with adapter): the file, its format ("candump" or "asc";
+    // empty: by the file's extension) and how long, 0 ms meaning until stopped.
+    QString recordFile;
+    QString recordFormat;
+    qint64 recordMilliseconds = 0;
 };
 
 // arguments as main gets them, the program first. Qt's own options (such as

@@ -1,4 +1,5 @@
 #include "app/CommandLine.h"
+#include "app/HeadlessRecording.h"
 #include "app/MainFrame.h"
 #include "app/QtLogRouting.h"
 #include "app/TerminationSignals.h"
@@ -15,6 +16,21 @@
 #include <iostream>
 
 namespace {
+
+int record(const CommandLine &commandLine, const StopWait &waitForStop)
+{
+    HeadlessRecordRequest request;
+    const std::string file = commandLine.recordFile.toLocal8Bit().toStdString();
+    request.settings.path = file;
+    request.settings.format = commandLine.recordFormat == QLatin1String("candump")
+        ? LogFormat::Candump
+        : commandLine.recordFormat == QLatin1String("asc") ? LogFormat::Asc
+                                                           : logFormatForPath(file);
+    request.adapter = commandLine.adapter.toLocal8Bit().toStdString();
+    request.duration = std::chrono::milliseconds(commandLine.recordMilliseconds);
+    const auto library = createDeviceLibrary();
+    return runHeadlessRecording(*library, *library, request, std::cout, std::cerr, waitForStop);
+}
 
 // Actions that need no application object: a text the command line holds,
 // or work on files alone.
@@ -39,12 +55,19 @@ int runWithoutApplication(const CommandLine &commandLine)
 // Actions that need adapters, timers or an event loop, but no window.
 int runWithoutDisplay(const CommandLine &commandLine, int &argc, char **argv)
 {
+    // The signals that end a recording are waited for, so they are blocked
+    // before the application object starts any thread.
+    const StopWait waitForStop = commandLine.action == CommandLine::Action::Record
+        ? stopOnTerminationSignals()
+        : StopWait{};
     QCoreApplication app(argc, argv);
     QTextStream out(stdout);
     QTextStream err(stderr);
     switch (commandLine.action) {
     case CommandLine::Action::ListAdapters:
         return listAdapters(*createDeviceLibrary(), out, err);
+    case CommandLine::Action::Record:
+        return record(commandLine, waitForStop);
     default:
         break;
     }
