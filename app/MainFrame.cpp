@@ -6,12 +6,14 @@
 #include "app/MessageGate.h"
 #include "app/ProgramIcons.h"
 #include "app/QtMessageReporter.h"
+#include "app/RecordingControl.h"
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
 #include "dbc/SignalCommands.h"
 #include "dbc/SignalMonitor.h"
 #include "device/AdapterList.h"
 #include "device/ErrorStatusDialog.h"
+#include "device/FrameTap.h"
 #include "display/FrameListView.h"
 #include "display/FrameRowWidget.h"
 #include "inspect/PacketDialogFactory.h"
@@ -35,6 +37,12 @@
 #include <chrono>
 
 namespace {
+
+// File → Record... and its status pane, made with the menus.
+RecordingControl &recordingOf(const CMainFrame &frame)
+{
+    return *frame.findChild<RecordingControl *>(QString(), Qt::FindDirectChildrenOnly);
+}
 
 constexpr QSize CreationIconSize(15, 15);
 constexpr QSize LinkIconSize(17, 15);
@@ -163,6 +171,9 @@ void CMainFrame::createMenus()
     file->addAction(QStringLiteral("Save As"), this, [this] { m_logFiles->OnSaveLogAs(); });
     file->addAction(QStringLiteral("Open Database..."), m_signalCommands.get(),
                     &SignalCommands::OnOpenDatabase);
+    auto *recording =
+        new RecordingControl(dynamic_cast<DeliveryMonitor *>(&m_library), *m_messages, this);
+    file->addAction(recording->action());
     connect(file, &QMenu::aboutToShow, this,
             [this, openLog] { openLog->setEnabled(!IsConnected()); });
     file->addSeparator();
@@ -242,6 +253,7 @@ void CMainFrame::createStatusBar()
     m_holdPane->setToolTip(QStringLiteral("The list is held; F5 releases it"));
     m_holdPane->setVisible(false);
     statusBar()->addPermanentWidget(m_holdPane);
+    statusBar()->addPermanentWidget(recordingOf(*this).pane());
     statusBar()->installEventFilter(this);
     m_panes[LinkPane]->installEventFilter(this);
 }
@@ -356,6 +368,7 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
         static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
                                        std::chrono::system_clock::now().time_since_epoch())
                                        .count()));
+    recordingOf(*this).adapterOpened();
     m_library.DevStart(1);
     return true;
 }
@@ -370,6 +383,8 @@ void CMainFrame::Disconnect()
         m_receiver->drainPending();
         m_view->showLatestFrames();
     }
+    // Closed, the adapter has delivered all it held: the recording is whole.
+    recordingOf(*this).stop();
     m_receiver->discardPending();
     SetLinkStatus(0);
     // The closed adapter runs no rows any more: a hidden Exerciser would
@@ -485,6 +500,7 @@ void CMainFrame::OnStatistics()
                     m_statistics->setLogBitrate(bitsPerSecond);
                     refreshStatistics();
                 });
+        m_statisticsDialog->setLostCount([this] { return recordingOf(*this).lostFrames(); });
     }
     m_statisticsDialog->refresh();
     m_statisticsDialog->show();

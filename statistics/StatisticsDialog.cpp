@@ -174,6 +174,8 @@ QString StatisticsDialog::summaryText() const
     QString text = QStringLiteral("Frames: %1    Identifiers: %2    ")
                        .arg(count(m_statistics.frameCount()))
                        .arg(count(m_statistics.rows().size()));
+    if (m_lostCount)
+        text += QStringLiteral("Lost: %1    ").arg(count(m_lostCount()));
     if (m_statistics.bitrate() == 0)
         return text + QStringLiteral("Bus load: ? (bit rate unknown)");
     text += QStringLiteral("Bus load at %1 kbit/s%2: %3 in the last second")

@@ -35,6 +35,12 @@ public:
     // ones; a message it gives a cycle that has not been seen is named below.
     void setDatabase(std::function<std::shared_ptr<const DbcDatabase>()> database);
 
+    // Tells how many frames were lost on the way from the bus.
+    void setLostCount(std::function<std::uint64_t()> lostCount)
+    {
+        m_lostCount = std::move(lostCount);
+    }
+
     void refresh();
 
     // The bit rate an opened log is measured at; the owner keeps the choice.
@@ -56,6 +62,7 @@ private:
     const BusStatistics &m_statistics;
     std::function<bool()> m_captureFull;
     std::function<std::shared_ptr<const DbcDatabase>()> m_database;
+    std::function<std::uint64_t()> m_lostCount;
     QLabel *m_summary = nullptr;
     QLabel *m_note = nullptr;
     QComboBox *m_logBitrate = nullptr;
