@@ -102,6 +102,8 @@ class TestCommandLine : public QObject {
 private Q_SLOTS:
     void parsing_data();
     void parsing();
+    void recordingOptions_data();
+    void recordingOptions();
     void adapterList_data();
     void adapterList();
     void adapterByName_data();
@@ -167,6 +169,27 @@ void TestCommandLine::parsing_data()
         << QStringLiteral("takes neither");
     QTest::newRow("list with a file") << QStringList{"--list-adapters", log} << Action::Print << 2
                                       << none << none << QStringLiteral("takes neither");
+
+    const QStringList record{"--record", "trace.log"};
+    QTest::newRow("record") << record + QStringList{"--adapter", bus} << Action::Record << 0 << bus
+                            << none << none;
+    QTest::newRow("record from no adapter")
+        << record << Action::Print << 2 << none << none << QStringLiteral("needs --adapter");
+    QTest::newRow("record and open a log")
+        << record + QStringList{"--adapter", bus, log} << Action::Print << 2 << none << none
+        << QStringLiteral("opens no log");
+    QTest::newRow("duration of nothing")
+        << record + QStringList{"--adapter", bus, "--duration", "0"} << Action::Print << 2 << none
+        << none << QStringLiteral("above 0");
+    QTest::newRow("duration no number")
+        << record + QStringList{"--adapter", bus, "--duration", "1h"} << Action::Print << 2 << none
+        << none << QStringLiteral("above 0");
+    QTest::newRow("unknown format")
+        << record + QStringList{"--adapter", bus, "--format", "dcu"} << Action::Print << 2 << none
+        << none << QStringLiteral("candump or asc");
+    QTest::newRow("duration without record")
+        << QStringList{"--adapter", bus, "--duration", "3"} << Action::Print << 2 << none << none
+        << QStringLiteral("go with --record");
 }
 
 void TestCommandLine::parsing()
@@ -184,6 +207,7 @@ void TestCommandLine::parsing()
     QCOMPARE(parsed.exitCode, exitCode);
     QCOMPARE(parsed.adapter, adapter);
     QCOMPARE(parsed.logFile, file);
+    QCOMPARE(parsed.recordFile, action == Action::Record ? QStringLiteral("trace.log") : QString());
     QVERIFY2(parsed.text.contains(text), qPrintable(parsed.text));
     // Errors go to the error stream, named after the program, with a way on.
     QCOMPARE(parsed.toStandardError, exitCode != 0);
@@ -192,6 +216,29 @@ void TestCommandLine::parsing()
         QVERIFY(
             parsed.text.endsWith(QStringLiteral("Try 'vexoview --help' for more information.\n")));
     }
+}
+
+void TestCommandLine::recordingOptions_data()
+{
+    QTest::addColumn<QStringList>("more");
+    QTest::addColumn<qint64>("milliseconds");
+    QTest::addColumn<QString>("format");
+    QTest::newRow("until stopped, format by name") << QStringList{} << qint64(0) << QString();
+    QTest::newRow("seconds with a fraction")
+        << QStringList{"--duration", "2.5"} << qint64(2500) << QString();
+    QTest::newRow("format in capitals") << QStringList{"--format=ASC"} << qint64(0) << "asc";
+}
+
+void TestCommandLine::recordingOptions()
+{
+    QFETCH(QStringList, more);
+    QFETCH(qint64, milliseconds);
+    QFETCH(QString, format);
+    const CommandLine parsed =
+        parseCommandLine(QStringList{"vexoview", "--record=trace.log", "--adapter", "can0"} + more);
+    QCOMPARE(parsed.action, Action::Record);
+    QCOMPARE(parsed.recordMilliseconds, milliseconds);
+    QCOMPARE(parsed.recordFormat, format);
 }
 
 void TestCommandLine::adapterList_data()
