@@ -36,9 +36,9 @@ CAN_Packet toPacket(std::uint32_t number, const CAN_Frame &frame, bool withTexts
     const int count = storedByteCount(frame.type, frame.dlc);
     std::copy_n(frame.data, count, data);
     return CAN_Packet(number, frame.type, frame.id, frame.dlc, data, frame.timestampLow,
-                      frame.timestampHigh, withTexts ? formatDataText(data, count) : std::string(),
+                      frame.timestampHigh, withTexts ? formatDataText(data, count) : PacketText(),
                       withTexts ? formatTimeText(frame.timestampLow, frame.timestampHigh)
-                                : std::string());
+                                : PacketText());
 }
 
 // Appends the frames as lines or records of the format; on a refusal
