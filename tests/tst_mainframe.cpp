@@ -600,7 +600,7 @@ void TestMainFrame::fileMenu()
         if (!item->isSeparator())
             items << item->text();
     }
-    QCOMPARE(items, (QStringList{"Open Log", "Save As", "Open Database...", "Exit"}));
+    QCOMPARE(items, (QStringList{"Open Log", "Save As", "Open Database...", "Record...", "Exit"}));
     QAction *openLog = file->actions().at(0);
     QAction *saveAs = file->actions().at(1);
 
