@@ -243,13 +243,14 @@ private Q_SLOTS:
         QFETCH(QString, connected);
         Harness h;
         h.library.busBitrateKbps = busKbps;
-        // Left to right: connection, adapter, bit rate, bus load, fill level, link.
+        // Left to right: connection, adapter, bit rate, bus load, fill level,
+        // link, frames lost and the recording.
         QList<QLabel *> panes =
             h.frame->statusBar()->findChildren<QLabel *>(QString(), Qt::FindDirectChildrenOnly);
         // "Hold" shows only while the display is held.
         panes.removeIf([](QLabel *pane) { return pane->isHidden(); });
         std::sort(panes.begin(), panes.end(), [](QLabel *a, QLabel *b) { return a->x() < b->x(); });
-        QCOMPARE(panes.size(), 6);
+        QCOMPARE(panes.size(), 7);
         QCOMPARE(panes[3]->text(), QStringLiteral("-"));
 
         connectTo(*h.frame, 0);
