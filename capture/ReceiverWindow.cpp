@@ -16,6 +16,8 @@ namespace {
 
 // The event that wakes the receiver for a batch of notifications.
 const QEvent::Type WakeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
+// The event that carries the library's notices to the user-interface thread.
+const QEvent::Type NoticeEvent = static_cast<QEvent::Type>(QEvent::registerEventType());
 
 } // namespace
 
@@ -96,6 +98,15 @@ void CRxWnd::postErrorStatus(const CAN_ErrorStatus &status)
     requestWake(m_queue.push(notification));
 }
 
+void CRxWnd::postNotice(const std::string &text)
+{
+    {
+        std::lock_guard guard(m_noticeMutex);
+        m_notices.push_back(text);
+    }
+    QCoreApplication::postEvent(this, new QEvent(NoticeEvent));
+}
+
 void CRxWnd::discardPending()
 {
     m_queue.discard();
@@ -103,6 +114,18 @@ void CRxWnd::discardPending()
 
 bool CRxWnd::event(QEvent *event)
 {
+    if (event->type() == NoticeEvent) {
+        std::vector<std::string> notices;
+        {
+            std::lock_guard guard(m_noticeMutex);
+            notices.swap(m_notices);
+        }
+        for (const std::string &text : notices) {
+            if (m_messages)
+                m_messages->showMessage(MessageIcon::Warning, text);
+        }
+        return true;
+    }
     if (event->type() != WakeEvent)
         return QObject::event(event);
     handlePending();

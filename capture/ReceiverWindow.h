@@ -8,7 +8,9 @@
 
 #include <condition_variable>
 #include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 class BusStatistics;
 class SignalMonitor;
@@ -54,6 +56,8 @@ public:
 
     void postFrame(int message, const CAN_Frame &frame, int hint) override;
     void postErrorStatus(const CAN_ErrorStatus &status) override;
+    // Shown to the user as a warning, on the user-interface thread.
+    void postNotice(const std::string &text) override;
 
     bool limitMessageShown() const { return m_limitMessageShown; }
 
@@ -102,4 +106,7 @@ private:
     std::condition_variable m_timerWake;
     Clock::time_point m_wakeAt = Clock::never(); // guarded by m_timerMutex
     bool m_timerStop = false;                    // guarded by m_timerMutex
+
+    std::mutex m_noticeMutex;
+    std::vector<std::string> m_notices;
 };

@@ -316,6 +316,7 @@ void AdapterSession::run()
         if (!m_paused || stopping)
             frames.swap(m_core.frames());
         const auto statuses = m_core.takeStatuses();
+        const auto notices = m_core.takeNotices();
         const bool lostNow = m_lostMarked || m_core.isLost();
         const bool reportLoss = lostNow && !m_lostReported;
         if (reportLoss)
@@ -325,6 +326,8 @@ void AdapterSession::run()
         const auto now = m_clock.now();
         for (const auto &status : statuses)
             m_listener.errorStatusReady(status);
+        for (const auto &text : notices)
+            m_listener.noticeReady(text);
         for (const auto &frame : frames)
             hints.push(frame, now);
         if (stopping || lostNow)

@@ -23,6 +23,7 @@ public:
     virtual void frameReady(const CAN_Frame &frame, int hint) = 0;
     virtual void errorStatusReady(const CAN_ErrorStatus &status) = 0;
     virtual void adapterLost() = 0;
+    virtual void noticeReady(const std::string &text) { (void)text; }
 };
 
 // What an open adapter does between its bus and the program, free of threads:
@@ -51,6 +52,7 @@ public:
 
     std::deque<CAN_Frame> &frames() { return m_frames; }
     std::vector<CAN_ErrorStatus> takeStatuses() { return std::exchange(m_statuses, {}); }
+    std::vector<std::string> takeNotices() { return std::exchange(m_notices, {}); }
     // The bus leaves out what it would have done before t (see BusPort).
     void skipTo(BusTime t);
     bool isLost() const { return m_lost; }
@@ -62,6 +64,7 @@ private:
     void frameOnBus(const CAN_Frame &frame, bool ownFrame, BusTime at) override;
     void errorStatusChanged(const CAN_ErrorStatus &status) override;
     void portLost() override { m_lost = true; }
+    void notice(const std::string &text) override { m_notices.push_back(text); }
 
     BusPort &m_port;
     PeriodicRows m_rows;
@@ -71,6 +74,7 @@ private:
     BusTime m_time{0};
     std::deque<CAN_Frame> m_frames;
     std::vector<CAN_ErrorStatus> m_statuses;
+    std::vector<std::string> m_notices;
     std::size_t m_frameLimit = 1'000'000;
     std::uint64_t m_dropped = 0;
     bool m_lost = false;
@@ -117,6 +121,13 @@ public:
     // What the port reports of its own losses and its kernel interface.
     std::uint64_t lostByInterface() const { return m_port->lostFrames(); }
     std::string kernelInterface() const { return m_port->kernelInterface(); }
+    // The port itself, for what only some ports do; calls on it take the
+    // session's lock.
+    template <typename Call> auto withPort(Call call)
+    {
+        std::lock_guard guard(m_mutex);
+        return call(*m_port);
+    }
     // The adapter was unplugged: it stops. The caller announces the removal.
     void markLost();
     bool isLost() const;

@@ -22,6 +22,8 @@ public:
     virtual void errorStatusChanged(const CAN_ErrorStatus &status) = 0;
     // The adapter has gone (unplugged, connection lost).
     virtual void portLost() = 0;
+    // Something the user should be told once, in words.
+    virtual void notice(const std::string &text) { (void)text; }
 };
 
 // One open adapter's connection to its bus: a simulated bus, or a real
@@ -56,4 +58,23 @@ public:
     // something to report. An empty function ends the calls; once set, no
     // call of the previous function is still running.
     virtual void setWakeFunction(std::function<void()> wake) { (void)wake; }
+
+    // An interface that keeps its bit rate itself (a SocketCAN interface)
+    // rather than in the adapter's stored settings.
+    virtual bool ownsBitrate() const { return false; }
+    enum class RateChange { Changed, NotPermitted, Failed };
+    // Gives such an interface a new bit rate now.
+    virtual RateChange changeBitrate(std::uint32_t bitsPerSecond)
+    {
+        (void)bitsPerSecond;
+        return RateChange::Failed;
+    }
+    // What an administrator runs to give the interface that rate.
+    virtual std::string bitrateCommand(std::uint32_t bitsPerSecond) const
+    {
+        (void)bitsPerSecond;
+        return {};
+    }
+    // Frames received that the capture cannot hold (CAN FD frames).
+    virtual std::uint64_t framesLeftOut() const { return 0; }
 };

@@ -2,6 +2,7 @@
 
 #include "device/BitTiming.h"
 #include "device/CanBusPort.h"
+#include "device/SocketCanLink.h"
 
 #include <QCanBus>
 #include <QCanBusDevice>
@@ -93,7 +94,12 @@ std::vector<AdapterDescription> CanBusAdapters::adapters()
         }
         if (!usable(plugin, interfaces.front().name()))
             continue;
+        const bool socketCan = plugin == QLatin1String("socketcan");
         for (const QCanBusDeviceInfo &info : interfaces) {
+            // A SocketCAN interface that is down is not there for the user, as
+            // an unplugged adapter: setting it up makes it arrive.
+            if (socketCan && !isUp(info.name()))
+                continue;
             AdapterDescription description;
             const QString product = info.description().isEmpty()
                 ? plugin + QLatin1Char(' ') + info.name()
@@ -107,6 +113,15 @@ std::vector<AdapterDescription> CanBusAdapters::adapters()
         }
     }
     return list;
+}
+
+bool CanBusAdapters::isUp(const QString &interfaceName)
+{
+    const std::string name = interfaceName.toStdString();
+    if (CanBusPort::changingRate(name))
+        return true;
+    const auto link = SocketCanLink::query(name);
+    return link && link->up;
 }
 
 bool CanBusAdapters::usable(const QString &plugin, const QString &firstInterface)
@@ -138,10 +153,15 @@ std::unique_ptr<BusPort> CanBusAdapters::open(const AdapterDescription &adapter,
     // The virtual bus plugin takes a URL naming its server before the channel.
     if (interface.first == QLatin1String("virtualcan") && !m_virtualCanServer.isEmpty())
         interface.second = m_virtualCanServer + QLatin1Char('/') + interface.second;
+    // A SocketCAN interface is used as it is: its rate is the kernel's, and
+    // only an administrator may change it (Setup does, where permitted).
+    const bool socketCan = interface.first == QLatin1String("socketcan");
     std::optional<std::uint32_t> bitrate;
-    if (settings.timing)
+    if (settings.timing && !socketCan)
         bitrate = static_cast<std::uint32_t>(BitTiming::bitrate(*settings.timing) + 0.5);
-    auto port = CanBusPort::open(interface.first, interface.second, bitrate);
+    const bool busOffRecovery = (settings.options & AdapterOption::AutomaticBusOffRecovery) != 0;
+    auto port =
+        CanBusPort::open(interface.first, interface.second, bitrate, nullptr, busOffRecovery);
     status = port ? DevSuccess : 1;
     return port;
 }

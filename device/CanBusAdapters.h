@@ -33,6 +33,7 @@ private:
     // list, complaining each time); that is found out once per plugin.
     enum class PluginState { Unknown, Usable, Unusable };
     bool usable(const QString &plugin, const QString &firstInterface);
+    static bool isUp(const QString &interfaceName);
 
     QStringList m_plugins;
     QString m_virtualCanServer;

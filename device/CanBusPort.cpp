@@ -1,5 +1,6 @@
 #include "device/CanBusPort.h"
 
+#include "device/FaultConfinement.h"
 #include "device/SocketCanErrors.h"
 #include "device/SocketCanLink.h"
 
@@ -14,6 +15,8 @@
 #include <QVariant>
 
 #include <condition_variable>
+#include <linux/can.h>
+#include <map>
 
 namespace {
 
@@ -56,6 +59,11 @@ QThread *canThread()
     }
     return g_thread;
 }
+
+// Interfaces whose rate the program is changing, until when their going down
+// and up again is not taken for a removal.
+std::mutex g_changingMutex;
+std::map<std::string, std::chrono::steady_clock::time_point> g_changingUntil;
 
 CAN_Frame toRecord(const QCanBusFrame &frame)
 {
@@ -174,6 +182,19 @@ private:
         device->setConfigurationParameter(
             QCanBusDevice::ErrorFilterKey,
             QVariant::fromValue(QCanBusFrame::FrameErrors(QCanBusFrame::AnyError)));
+        if (m_plugin == QLatin1String("socketcan")) {
+            // The plugin would apply a bit rate of its own choosing at every
+            // connect, which the kernel refuses while the interface is up (and
+            // an ordinary user may never do): the interface is used as it is.
+            device->setConfigurationParameter(QCanBusDevice::BitRateKey, QVariant());
+            // On an interface that carries CAN FD frames they are taken in, so
+            // that they can be counted; without this the kernel drops them
+            // unseen. (On a classic interface the plugin would then send
+            // frames of the FD size, which the kernel refuses.)
+            const auto link = SocketCanLink::query(m_interface.toStdString());
+            if (link && link->mtu == CANFD_MTU)
+                device->setConfigurationParameter(QCanBusDevice::CanFdKey, QVariant(true));
+        }
         // A plugin may object when the rate is set or only when it is applied
         // while connecting.
         const auto watch = connect(device, &QCanBusDevice::errorOccurred, this,
@@ -228,10 +249,11 @@ private:
                             event.frame.data);
             } else if (frame.frameType() == QCanBusFrame::DataFrame
                        || frame.frameType() == QCanBusFrame::RemoteRequestFrame) {
-                // A CAN FD frame longer than 8 bytes has no place in the record.
-                if (frame.payload().size() > 8)
-                    continue;
-                event.frame = toRecord(frame);
+                // A CAN FD frame has no place in the record: it is counted.
+                if (frame.hasFlexibleDataRateFormat() || frame.payload().size() > 8)
+                    event.kind = CanBusPort::Received::FdFrame;
+                else
+                    event.frame = toRecord(frame);
                 event.own = frame.hasLocalEcho();
             } else {
                 continue;
@@ -255,6 +277,9 @@ private:
 
     void lost()
     {
+        // The program's own rate change takes the interface down for a moment.
+        if (CanBusPort::changingRate(m_interface.toStdString()))
+            return;
         CanBusPort::Received event;
         event.kind = CanBusPort::Received::Lost;
         m_port->received(event);
@@ -271,7 +296,8 @@ private:
 };
 
 std::unique_ptr<CanBusPort> CanBusPort::open(const QString &plugin, const QString &interfaceName,
-                                             std::optional<std::uint32_t> bitrate, QString *error)
+                                             std::optional<std::uint32_t> bitrate, QString *error,
+                                             bool busOffRecovery)
 {
     if (!QCoreApplication::instance()) {
         if (error)
@@ -286,8 +312,9 @@ std::unique_ptr<CanBusPort> CanBusPort::open(const QString &plugin, const QStrin
         worker, [&] { reason = worker->connectDevice(bitrate); }, Qt::BlockingQueuedConnection);
     port->m_worker = worker;
     port->m_busBitrate = worker->busBitrate();
-    if (plugin == QLatin1String("socketcan"))
-        port->m_kernelInterface = interfaceName.toStdString();
+    port->m_socketCan = plugin == QLatin1String("socketcan");
+    port->m_interfaceName = interfaceName.toStdString();
+    port->m_busOffRecovery = busOffRecovery;
     if (!reason.isEmpty()) {
         if (error)
             *error = reason;
@@ -380,8 +407,23 @@ void CanBusPort::advanceTo(BusTime, BusObserver &observer)
             }
             if (changed)
                 observer.errorStatusChanged(status);
+            // Restarted as the interface allows: the kernel does it itself when
+            // it has a restart delay; otherwise the program asks, where it may.
+            if ((event.errorClass & SocketCanErrors::BusOff) != 0 && m_socketCan
+                && m_busOffRecovery) {
+                const auto link = SocketCanLink::query(m_interfaceName);
+                if (link && link->restartMs == 0)
+                    SocketCanLink::restart(m_interfaceName);
+            }
             break;
         }
+        case Received::FdFrame:
+            if (m_framesLeftOut.fetch_add(1) == 0) {
+                observer.notice(m_interfaceName
+                                + " carries CAN FD frames. The capture keeps classic CAN "
+                                  "frames only: CAN FD frames are counted and left out.");
+            }
+            break;
         case Received::Lost:
             observer.portLost();
             return;
@@ -391,8 +433,89 @@ void CanBusPort::advanceTo(BusTime, BusObserver &observer)
 
 CAN_ErrorStatus CanBusPort::errorStatus() const
 {
+    refreshFromKernel();
     std::lock_guard guard(m_mutex);
     return m_status;
+}
+
+void CanBusPort::refreshFromKernel() const
+{
+    if (!m_socketCan)
+        return;
+    // The controller's own counters and state, where its driver reports them;
+    // the last error and the error counts come from the error frames.
+    const auto link = SocketCanLink::query(m_interfaceName);
+    if (!link)
+        return;
+    using Mode = FaultConfinement::Mode;
+    std::lock_guard guard(m_mutex);
+    if (link->tec)
+        m_status.tec = static_cast<std::uint8_t>(std::min<std::uint16_t>(*link->tec, 255));
+    if (link->rec)
+        m_status.rec = static_cast<std::uint8_t>(std::min<std::uint16_t>(*link->rec, 255));
+    if (link->state) {
+        switch (*link->state) {
+        case SocketCanLink::BusState::ErrorActive:
+        case SocketCanLink::BusState::ErrorWarning:
+            m_status.errorMode = Mode::ErrorActive;
+            break;
+        case SocketCanLink::BusState::ErrorPassive:
+            m_status.errorMode = Mode::ErrorPassive;
+            break;
+        case SocketCanLink::BusState::BusOff:
+            m_status.errorMode = Mode::BusOff;
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+std::optional<std::uint32_t> CanBusPort::busBitrate() const
+{
+    // A SocketCAN interface's rate may change while it is open.
+    if (m_socketCan) {
+        if (const auto rate = SocketCanLink::bitrate(m_interfaceName))
+            return rate;
+    }
+    return m_busBitrate;
+}
+
+bool CanBusPort::changingRate(const std::string &interfaceName)
+{
+    std::lock_guard guard(g_changingMutex);
+    const auto found = g_changingUntil.find(interfaceName);
+    return found != g_changingUntil.end() && std::chrono::steady_clock::now() < found->second;
+}
+
+BusPort::RateChange CanBusPort::changeBitrate(std::uint32_t bitsPerSecond)
+{
+    if (!m_socketCan)
+        return RateChange::Failed;
+    using namespace std::chrono_literals;
+    {
+        std::lock_guard guard(g_changingMutex);
+        g_changingUntil[m_interfaceName] = std::chrono::steady_clock::now() + 10s;
+    }
+    const auto change = SocketCanLink::setBitrate(m_interfaceName, bitsPerSecond);
+    {
+        // What the interface reports about going down arrives a little later.
+        std::lock_guard guard(g_changingMutex);
+        g_changingUntil[m_interfaceName] = std::chrono::steady_clock::now() + 2s;
+    }
+    switch (change) {
+    case SocketCanLink::Change::Done:
+        return RateChange::Changed;
+    case SocketCanLink::Change::NotPermitted:
+        return RateChange::NotPermitted;
+    default:
+        return RateChange::Failed;
+    }
+}
+
+std::string CanBusPort::bitrateCommand(std::uint32_t bitsPerSecond) const
+{
+    return SocketCanLink::bitrateCommand(m_interfaceName, bitsPerSecond);
 }
 
 std::optional<std::uint32_t> CanBusPort::connectedBitrate(std::optional<std::uint32_t> requested,

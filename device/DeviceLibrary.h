@@ -33,6 +33,8 @@ inline constexpr std::uint8_t AutomaticBusOffRecovery = 0x02; // ABOR
 using DevStatus = std::uint8_t;
 inline constexpr DevStatus DevSuccess = 0;
 inline constexpr DevStatus DevInUse = 0x11; // the adapter is open in another program
+// The system did not let this program change the adapter.
+inline constexpr DevStatus DevNotPermitted = 0x12;
 
 // The ordinal of each operation, as the adapter's library exports them.
 enum class DevOrdinal : int {
@@ -85,6 +87,8 @@ public:
     virtual void postFrame(int message, const CAN_Frame &frame, int hint) = 0;
     // WM_ERROR_STATUS_NOTIFY.
     virtual void postErrorStatus(const CAN_ErrorStatus &status) = 0;
+    // Something about the open adapter the user should be told once.
+    virtual void postNotice(const std::string &text) { (void)text; }
 };
 
 // Receives arrival and removal notices of device interfaces, each with the
@@ -139,6 +143,10 @@ public:
     // unless the interface kept a rate of its own. Non-zero when the adapter
     // cannot tell.
     virtual DevStatus readBusBitrate(std::int32_t &kbitPerSecond) = 0;
+
+    // Why the last configuration change failed, in words for the user, where
+    // the library can say more than its status; empty otherwise.
+    virtual std::string lastFailureText() { return {}; }
 
     // Registration for arrival and removal notices of device interfaces of the
     // given class; a null listener ends it.

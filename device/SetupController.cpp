@@ -344,8 +344,11 @@ bool SetupController::ok()
                                   | (m_art ? AdapterOption::AutomaticRetransmission : 0));
     const std::uint8_t reserved[ConfigReservedSize] = {};
     if (m_library.DevWriteConfig(shownTiming(), reserved, options) != DevSuccess) {
+        // The library may know why (an interface the user may not change).
+        const std::string reason = m_library.lastFailureText();
         m_messages.showMessage(MessageIcon::Error,
-                               serialChanged
+                               !reason.empty() ? reason
+                               : serialChanged
                                    ? "The serial name was stored, but the adapter refused the "
                                      "bit timing and options."
                                    : "The adapter did not store the settings.");

@@ -80,6 +80,13 @@ void VexoDeviceLibrary::adapterLost()
         m_deviceListener->postDeviceRemoval(devicePath(m_openId));
 }
 
+void VexoDeviceLibrary::noticeReady(const std::string &text)
+{
+    std::lock_guard guard(m_notifyMutex);
+    if (m_target)
+        m_target->postNotice(text);
+}
+
 // --- listing --------------------------------------------------------------
 
 std::vector<VexoDeviceLibrary::Entry> VexoDeviceLibrary::enumerate()
@@ -247,16 +254,40 @@ DevStatus VexoDeviceLibrary::DevWriteConfig(CAN_Timing timing,
                                             std::uint8_t options)
 {
     std::lock_guard guard(m_mutex);
+    m_failureText.clear();
     if (!m_open)
         return NotOpen;
     if (!BitTiming::isValid(timing))
         return BadArgument;
-    // Only stored: the bus keeps its rate until the adapter is opened again.
     const auto &description = m_open->entry.description;
     auto settings = m_settings.load(description.instanceId, description.defaults);
-    settings.timing = timing;
     settings.options =
         options & (AdapterOption::AutomaticRetransmission | AdapterOption::AutomaticBusOffRecovery);
+    if (m_open->session->withPort([](BusPort &port) { return port.ownsBitrate(); })) {
+        // The interface keeps its rate itself: it is changed there, now, and
+        // only when the user chose another one.
+        const auto bitsPerSecond = static_cast<std::uint32_t>(BitTiming::bitrate(timing) + 0.5);
+        const auto current = m_open->session->busBitrate();
+        if (!current || *current != bitsPerSecond) {
+            const auto change = m_open->session->withPort(
+                [&](BusPort &port) { return port.changeBitrate(bitsPerSecond); });
+            if (change == BusPort::RateChange::NotPermitted) {
+                m_failureText = "This user may not change the bit rate of a network interface."
+                                "\nAn administrator can set it with:\n"
+                    + m_open->session->withPort(
+                        [&](BusPort &port) { return port.bitrateCommand(bitsPerSecond); });
+                return DevNotPermitted;
+            }
+            if (change != BusPort::RateChange::Changed) {
+                m_failureText = "The interface did not take the bit rate of "
+                    + std::to_string(bitsPerSecond) + " bit/s.";
+                return Failed;
+            }
+        }
+    } else {
+        // Only stored: the bus keeps its rate until the adapter is opened again.
+        settings.timing = timing;
+    }
     return m_settings.save(description.instanceId, settings) ? DevSuccess : StorageFailed;
 }
 
@@ -271,6 +302,11 @@ DevStatus VexoDeviceLibrary::DevReadConfig(CAN_Timing &timing,
     const auto &description = m_open->entry.description;
     const auto settings = m_settings.load(description.instanceId, description.defaults);
     options = settings.options;
+    // An interface that keeps its rate itself is read as it runs now.
+    if (m_open->session->withPort([](BusPort &port) { return port.ownsBitrate(); })) {
+        const auto bitsPerSecond = m_open->session->busBitrate();
+        return bitsPerSecond && BitTiming::calculate(*bitsPerSecond, timing) ? DevSuccess : Failed;
+    }
     if (!settings.timing)
         return Failed;
     timing = *settings.timing;
@@ -304,6 +340,19 @@ DeliveryCounts VexoDeviceLibrary::readDeliveryCounts()
         m_kernelDrops.update(readKernelDrops(m_options.sysRoot, kernelInterface));
     counts.lostInKernel = m_kernelDrops.lost();
     return counts;
+}
+
+std::string VexoDeviceLibrary::lastFailureText()
+{
+    std::lock_guard guard(m_mutex);
+    return m_failureText;
+}
+
+std::uint64_t VexoDeviceLibrary::framesLeftOut()
+{
+    std::lock_guard guard(m_mutex);
+    return m_open ? m_open->session->withPort([](BusPort &port) { return port.framesLeftOut(); })
+                  : 0;
 }
 
 DevStatus VexoDeviceLibrary::DevSetSerial(const std::uint8_t *field, std::int32_t size)

@@ -66,10 +66,14 @@ public:
     DevStatus DevSetPeriodicFrame(std::int32_t row, CAN_Frame frame) override;
     DevStatus DevEnablePeriodic(std::int32_t row, std::int32_t start) override;
     DevStatus readBusBitrate(std::int32_t &kbitPerSecond) override;
+    std::string lastFailureText() override;
     void registerDeviceNotification(const DeviceInterfaceClass &interfaceClass,
                                     DeviceChangeListener *listener) override;
     void setFrameTap(FrameTap *tap) override;
     DeliveryCounts readDeliveryCounts() override;
+
+    // Frames the open adapter received that the capture cannot hold.
+    std::uint64_t framesLeftOut();
 
     // Looks for adapters that came or went now instead of at the next watch.
     void checkDevices();
@@ -108,6 +112,7 @@ private:
     void frameReady(const CAN_Frame &frame, int hint) override;
     void errorStatusReady(const CAN_ErrorStatus &status) override;
     void adapterLost() override;
+    void noticeReady(const std::string &text) override;
 
     Options m_options;
     Clock &m_clock;
@@ -119,6 +124,7 @@ private:
     std::vector<Entry> m_list;
     bool m_listed = false;
     std::unique_ptr<OpenAdapter> m_open;
+    std::string m_failureText;
 
     // Posting: held while a notification goes out, so that a receiver taken
     // away is never called afterwards.

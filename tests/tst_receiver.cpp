@@ -5,12 +5,14 @@
 
 #include "FrameBuilders.h"
 #include "RecordingDeviceLibrary.h"
+#include "MessageTexts.h"
 #include "StoreDoubles.h"
 
 #include <QCoreApplication>
 #include <QTest>
 
 #include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -118,6 +120,7 @@ private Q_SLOTS:
     void untimedFramesHaveTimeZero();
     void limitMessageOncePerFilling();
     void errorStatusOnlyWhileConnected();
+    void noticesShownOnTheUserInterfaceThread();
     void batchesKeepArrivalOrder();
     void discardDropsWhatIsPending_data();
     void discardDropsWhatIsPending();
@@ -152,6 +155,23 @@ void TestReceiver::untimedFramesHaveTimeZero()
     QCOMPARE(stored.timestamp, std::uint64_t{0});
     QCOMPARE(stored.timeText, std::string("00:00  000.000"));
     QCOMPARE(stored.dataText, std::string("AB CD"));
+}
+
+void TestReceiver::noticesShownOnTheUserInterfaceThread()
+{
+    Harness h;
+    // Posted from the library's thread: nothing is shown until the event loop
+    // runs, then each notice once, in order, as a warning.
+    std::thread([&h] {
+        h.receiver.postNotice("first");
+        h.receiver.postNotice("second");
+    }).join();
+    QVERIFY(h.messages.messages.empty());
+    h.deliver();
+    QCOMPARE(messageTexts(h.messages), (QStringList{"first", "second"}));
+    QVERIFY(h.messages.messages[1].icon == MessageIcon::Warning);
+    h.deliver();
+    QCOMPARE(h.messages.messages.size(), std::size_t{2});
 }
 
 void TestReceiver::limitMessageOncePerFilling()

@@ -31,6 +31,12 @@ public:
         m_statuses.push_back(status);
         m_changed.notify_all();
     }
+    void postNotice(const std::string &text) override
+    {
+        std::lock_guard guard(m_mutex);
+        m_notices.push_back(text);
+        m_changed.notify_all();
+    }
     void postDeviceArrival(const std::string &path) override
     {
         std::lock_guard guard(m_mutex);
@@ -59,6 +65,11 @@ public:
         std::lock_guard guard(m_mutex);
         return m_arrivals;
     }
+    std::vector<std::string> notices() const
+    {
+        std::lock_guard guard(m_mutex);
+        return m_notices;
+    }
     std::vector<std::string> removals() const
     {
         std::lock_guard guard(m_mutex);
@@ -71,6 +82,7 @@ public:
         m_statuses.clear();
         m_arrivals.clear();
         m_removals.clear();
+        m_notices.clear();
     }
 
     // Frames matching a predicate.
@@ -116,4 +128,5 @@ private:
     std::vector<CAN_ErrorStatus> m_statuses;
     std::vector<std::string> m_arrivals;
     std::vector<std::string> m_removals;
+    std::vector<std::string> m_notices;
 };
