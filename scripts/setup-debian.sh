@@ -21,6 +21,8 @@ packages=(
   qt6-charts-dev
   libqt6opengl6-dev
   locales
+  qemu-system-x86
+  busybox-static
 )
 if [[ "${1:-}" == fuzz ]]; then
   packages+=(clang libclang-rt-14-dev)
