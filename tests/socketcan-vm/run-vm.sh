@@ -56,7 +56,7 @@ fi
 # The job and its arguments, as the guest's init reads them.
 printf '%q ' "$@" >"$results/job"
 
-timeout "${VM_TIMEOUT:-600}" qemu-system-x86_64 \
+timeout "${VM_TIMEOUT:-1200}" qemu-system-x86_64 \
   -nographic -no-reboot -m 1536 -smp 2 -accel tcg,thread=multi \
   -kernel "$vmlinuz" -initrd "$initrd" \
   -append "console=ttyS0 quiet loglevel=3 panic=-1 no_timer_check rdinit=/init" \

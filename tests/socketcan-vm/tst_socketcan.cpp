@@ -29,6 +29,9 @@
 
 using namespace std::chrono_literals;
 
+// An emulated machine on a busy host can be slow.
+constexpr auto Patience = 60s;
+
 namespace {
 
 // Frame types as the library reports them.
@@ -48,9 +51,9 @@ QString run(const QString &command)
     QProcess process;
     QElapsedTimer clock;
     clock.start();
-    process.start(QStringLiteral("timeout"), {"20", "/bin/sh", "-c", command});
-    process.waitForFinished(30000);
-    if (process.exitCode() != 0 || clock.elapsed() > 5000)
+    process.start(QStringLiteral("timeout"), {"60", "/bin/sh", "-c", command});
+    process.waitForFinished(70000);
+    if (process.exitCode() != 0)
         qWarning("%s (%lld ms, status %d): %s", qPrintable(command), clock.elapsed(),
                  process.exitCode(), process.readAllStandardError().constData());
     return QString::fromLocal8Bit(process.readAllStandardOutput());
@@ -194,7 +197,7 @@ void SocketCanTest::receiveFromPeer()
     Library l;
     QVERIFY(l.open("can0"));
     run(QStringLiteral("cansend can1 ") + sent);
-    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }));
+    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }, Patience));
     QTest::qWait(100);
     const auto frames = l.received();
     QCOMPARE(frames.size(), std::size_t{1});
@@ -211,10 +214,17 @@ void SocketCanTest::transmitOnceAndPeriodically()
     QVERIFY(l.open("can0"));
     QProcess dump;
     // Absolute time stamps, one line per frame: "(1.234567) can1 123#11".
-    // Only the two identifiers sent here.
-    dump.start(QStringLiteral("candump"), {"-L", "can1,18FF0102:1FFFFFFF,321:7FF"});
+    // Only the two identifiers sent here, and 7EE to learn that candump is
+    // listening.
+    dump.start(QStringLiteral("candump"), {"-L", "can1,18FF0102:1FFFFFFF,321:7FF,7EE:7FF"});
     QVERIFY(dump.waitForStarted());
-    QTest::qWait(500);
+    QString output;
+    for (int i = 0; i < 30 && output.isEmpty(); ++i) {
+        run("cansend can0 7EE#");
+        dump.waitForReadyRead(1000);
+        output += QString::fromLocal8Bit(dump.readAllStandardOutput());
+    }
+    QVERIFY(!output.isEmpty());
 
     const CAN_Frame once = frameOf(ExtData, 0x18FF0102, 3, {1, 2, 3});
     QCOMPARE(int(l.library->DevSendFrame(once)), 0);
@@ -224,15 +234,16 @@ void SocketCanTest::transmitOnceAndPeriodically()
     QCOMPARE(int(l.library->DevEnablePeriodic(1, 1)), 0);
     // The library echoes its own frames as transmitted ones.
     const bool echoed =
-        l.recorder.waitFor([&] { return l.recorder.framesWhere(isSent).size() >= 7; }, 20s);
+        l.recorder.waitFor([&] { return l.recorder.framesWhere(isSent).size() >= 7; }, Patience);
     l.library->DevEnablePeriodic(1, 0);
     QTest::qWait(500);
     dump.terminate();
-    dump.waitForFinished(5000);
-    const QString output = QString::fromLocal8Bit(dump.readAllStandardOutput());
+    dump.waitForFinished(10000);
+    output += QString::fromLocal8Bit(dump.readAllStandardOutput());
     QVERIFY2(echoed, qPrintable(output));
 
-    const QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    QStringList lines = output.split('\n', Qt::SkipEmptyParts);
+    lines.removeIf([](const QString &line) { return line.contains(" 7EE#"); });
     QVERIFY2(lines.size() >= 7,
              qPrintable(output + run("ip -s -d link show can0; ip -s -d link show can1")));
     QCOMPARE(lines[0].section(' ', 2), dumpText(once));
@@ -245,10 +256,10 @@ void SocketCanTest::transmitOnceAndPeriodically()
     // what an emulated machine on a busy host adds.
     for (std::size_t i = 1; i < times.size(); ++i) {
         const double ms = (times[i] - times[i - 1]) * 1000;
-        QVERIFY2(ms > 120 && ms < 320, qPrintable(QString::number(ms)));
+        QVERIFY2(ms > 50 && ms < 600, qPrintable(output));
     }
     const double mean = (times.back() - times.front()) * 1000 / double(times.size() - 1);
-    QVERIFY2(mean > 180 && mean < 240, qPrintable(QString::number(mean)));
+    QVERIFY2(mean > 150 && mean < 300, qPrintable(output));
 }
 
 void SocketCanTest::bitrateIsTheInterfaces_data()
@@ -306,7 +317,7 @@ void SocketCanTest::setupChangesRateAsAdministrator()
     QVERIFY(l.recorder.removals().empty());
     run("ip link set can1 down && ip link set can1 type can bitrate 500000 && "
         "ip link set can1 up && cansend can1 555#55");
-    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }));
+    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }, Patience));
     setRate(250000);
 }
 
@@ -370,7 +381,7 @@ void SocketCanTest::errorFramesReachErrorStatus()
     frame.len = 8;
     std::memcpy(frame.data, data.constData(), 8);
     QVERIFY(writeRaw("vcan0", frame));
-    QVERIFY(l.recorder.waitFor([&] { return !l.recorder.statuses().empty(); }));
+    QVERIFY(l.recorder.waitFor([&] { return !l.recorder.statuses().empty(); }, Patience));
     const CAN_ErrorStatus status = l.recorder.statuses().back();
     QCOMPARE(int(status.tec), tec);
     QCOMPARE(int(status.rec), rec);
@@ -385,7 +396,7 @@ void SocketCanTest::fdFramesAreCountedNotCaptured()
     run("cansend vcan0 123##1112233445566778899AABBCCDDEEFF00");
     run("cansend vcan0 7FF##0AA");
     run("cansend vcan0 456#0102");
-    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }));
+    QVERIFY(l.recorder.waitFor([&] { return !l.received().empty(); }, Patience));
     QTest::qWait(300);
     QCOMPARE(l.received().size(), std::size_t{1});
     QCOMPARE(l.received()[0].id, 0x456U);
@@ -401,18 +412,22 @@ void SocketCanTest::downAndUpAreRemovalAndArrival()
     QVERIFY(l.open("can0"));
     const std::string path = VexoDeviceLibrary::devicePath(idOf("can0"));
     run("ip link set can0 down");
-    QVERIFY(l.recorder.waitFor([&] {
-        const auto r = l.recorder.removals();
-        return std::count(r.begin(), r.end(), path) == 1;
-    }));
+    QVERIFY(l.recorder.waitFor(
+        [&] {
+            const auto r = l.recorder.removals();
+            return std::count(r.begin(), r.end(), path) == 1;
+        },
+        Patience));
     std::int32_t count = 0;
     l.library->DevGetDeviceCount(count);
     QCOMPARE(indexOf(*l.library, idOf("can0")), -1);
     run("ip link set can0 up");
-    QVERIFY(l.recorder.waitFor([&] {
-        const auto a = l.recorder.arrivals();
-        return std::count(a.begin(), a.end(), path) == 1;
-    }));
+    QVERIFY(l.recorder.waitFor(
+        [&] {
+            const auto a = l.recorder.arrivals();
+            return std::count(a.begin(), a.end(), path) == 1;
+        },
+        Patience));
     QVERIFY(indexOf(*l.library, idOf("can0")) >= 0);
 }
 
@@ -426,10 +441,12 @@ void SocketCanTest::unbindIsRemoval()
     const QString address = device.section('/', -1);
     run(QStringLiteral("echo %1 > %2/driver/unbind").arg(address, device));
     const std::string path = VexoDeviceLibrary::devicePath(idOf("can0"));
-    QVERIFY(l.recorder.waitFor([&] {
-        const auto r = l.recorder.removals();
-        return std::find(r.begin(), r.end(), path) != r.end();
-    }));
+    QVERIFY(l.recorder.waitFor(
+        [&] {
+            const auto r = l.recorder.removals();
+            return std::find(r.begin(), r.end(), path) != r.end();
+        },
+        Patience));
     // A send to the vanished interface fails quietly.
     l.library->DevSendFrame(frameOf(StdData, 1, 1, {1}));
     l.library->DevClose();
