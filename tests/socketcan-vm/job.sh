@@ -12,7 +12,8 @@ for link in can0 can1; do
   ip link set $link type can bitrate 250000 && ip link set $link up || exit 1
 done
 ip link add vcan0 type vcan && ip link set vcan0 mtu 72 && ip link set vcan0 up || exit 1
-mkdir -p /tmp/home
+mkdir -p /tmp/home && mkdir -p -m 0700 /tmp/runtime
+export XDG_RUNTIME_DIR=/tmp/runtime
 
 if [ "$2" = screenshot ]; then
   Xvfb :7 -screen 0 1100x760x24 -nolisten tcp >/dev/null 2>&1 &
