@@ -36,12 +36,12 @@ void endCanThread()
 
 // An error frame of the controller class telling that its receive or
 // transmit buffer overflowed: frames were lost before they reached us.
-bool reportsOverflow(const QCanBusFrame &frame)
+bool reportsOverflow(std::uint32_t errorClass, const QCanBusFrame &frame)
 {
     constexpr quint32 ControllerClass = 0x04;
     constexpr quint8 OverflowBits = 0x01 | 0x02;
     const QByteArray payload = frame.payload();
-    return (frame.frameId() & ControllerClass) != 0 && payload.size() > 1
+    return (errorClass & ControllerClass) != 0 && payload.size() > 1
         && (static_cast<quint8>(payload[1]) & OverflowBits) != 0;
 }
 
@@ -241,8 +241,10 @@ private:
             event.microseconds = frame.timeStamp().microSeconds();
             if (frame.frameType() == QCanBusFrame::ErrorFrame) {
                 event.kind = CanBusPort::Received::ErrorFrame;
-                event.errorClass = frame.frameId();
-                if (reportsOverflow(frame))
+                // The error class: Qt reports it as the frame's errors, with
+                // the kernel's bit values; an error frame's identifier reads 0.
+                event.errorClass = static_cast<std::uint32_t>(frame.error().toInt());
+                if (reportsOverflow(event.errorClass, frame))
                     m_port->countLost(1);
                 const QByteArray payload = frame.payload();
                 std::copy_n(payload.begin(), std::min<qsizetype>(payload.size(), 8),
