@@ -358,7 +358,7 @@ void SocketCanTest::errorFramesReachErrorStatus_data()
     QTest::newRow("no acknowledgement")
         << quint32(NoAcknowledge) << QByteArray(8, 0) << 0 << 0 << 3 << 0;
     QTest::newRow("error passive") << quint32(ControllerProblem | CountersPresent)
-                                   << QByteArray::fromHex("0020000000000080") << 128 << 0 << 0 << 1;
+                                   << QByteArray::fromHex("0020000000008000") << 128 << 0 << 0 << 1;
     QTest::newRow("bus off") << quint32(BusOff) << QByteArray(8, 0) << 0 << 0 << 0 << 4;
 }
 
