@@ -1,5 +1,6 @@
 #include "app/HeadlessRecording.h"
 
+#include "capture/CaptureTime.h"
 #include "device/AdapterList.h"
 #include "device/DeviceLibrary.h"
 #include "device/FrameTap.h"
@@ -60,6 +61,7 @@ int runHeadlessRecording(DeviceLibrary &library, DeliveryMonitor &monitor,
         err << "Cannot record to " << error << '\n';
         return 1;
     }
+    recorder.setCaptureStart(wallClockMicroseconds());
     monitor.setFrameTap(&recorder);
     const DevStatus opened = library.DevOpen(index);
     if (opened != DevSuccess || library.DevStart(1) != DevSuccess) {

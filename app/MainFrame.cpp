@@ -364,11 +364,8 @@ bool CMainFrame::ConnectAdapter(int index, const QString &entryText, DevStatus *
     refreshStatistics();
     // Time stamps count from the start of the link; the wall-clock time of
     // it places the capture in time when it is saved.
-    m_document.setCaptureStart(
-        static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                       std::chrono::system_clock::now().time_since_epoch())
-                                       .count()));
-    recordingOf(*this).adapterOpened();
+    m_document.setCaptureStart(wallClockMicroseconds());
+    recordingOf(*this).adapterOpened(m_document.captureStart());
     m_library.DevStart(1);
     return true;
 }
@@ -384,7 +381,7 @@ void CMainFrame::Disconnect()
         m_view->showLatestFrames();
     }
     // Closed, the adapter has delivered all it held: the recording is whole.
-    recordingOf(*this).stop();
+    recordingOf(*this).adapterClosed();
     m_receiver->discardPending();
     SetLinkStatus(0);
     // The closed adapter runs no rows any more: a hidden Exerciser would

@@ -65,6 +65,8 @@ bool RecordingControl::start(const RecordSettings &settings)
         m_messages.showMessage(MessageIcon::Error, "Cannot record to " + error);
         return false;
     }
+    if (m_captureStart)
+        recorder->setCaptureStart(*m_captureStart);
     m_recorder = std::move(recorder);
     m_lostInLibraryAtStart = m_lostInLibrary;
     m_library->setFrameTap(m_recorder.get());
@@ -100,11 +102,20 @@ void RecordingControl::finish(bool tellFailure)
     }
 }
 
-void RecordingControl::adapterOpened()
+void RecordingControl::adapterOpened(CaptureStart start)
 {
+    m_captureStart = start;
+    if (m_recorder && start)
+        m_recorder->setCaptureStart(*start);
     m_lostInLibrary = 0;
     m_lostInLibraryAtStart = 0;
     refresh();
+}
+
+void RecordingControl::adapterClosed()
+{
+    m_captureStart.reset();
+    stop();
 }
 
 std::uint64_t RecordingControl::lostFrames() const

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureTime.h"
 #include "logfile/RecordWriter.h"
 
 #include <QObject>
@@ -44,8 +45,12 @@ public:
     bool start(const RecordSettings &settings);
     // Ends the recording: the file keeps every frame delivered until now.
     void stop();
-    // A new adapter was opened: its loss counters start from 0.
-    void adapterOpened();
+    // A new adapter was opened at the wall-clock time start: its loss
+    // counters start from 0, and recordings place its frames in time.
+    void adapterOpened(CaptureStart start);
+    // The adapter was closed: the recording ends with every frame it
+    // delivered.
+    void adapterClosed();
     // Frames lost on the way: in the library and the interface since the
     // adapter was opened, and in the recordings' queues.
     std::uint64_t lostFrames() const;
@@ -69,4 +74,5 @@ private:
     std::uint64_t m_lostInLibrary = 0;
     std::uint64_t m_lostInLibraryAtStart = 0; // when the recording began
     std::uint64_t m_lostInQueues = 0;         // of recordings that have ended
+    CaptureStart m_captureStart;              // of the open adapter
 };

@@ -2,6 +2,7 @@
 
 #include "capture/CanPacket.h"
 
+#include <chrono>
 #include <cstdint>
 #include <optional>
 
@@ -13,6 +14,15 @@
 using CaptureStart = std::optional<std::uint64_t>;
 
 inline constexpr std::uint64_t MicrosecondsPerSecond = 1'000'000;
+
+// The wall-clock time now, in microseconds since the epoch: the start of a
+// capture that begins now.
+inline std::uint64_t wallClockMicroseconds()
+{
+    return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
+                                          std::chrono::system_clock::now().time_since_epoch())
+                                          .count());
+}
 
 // A frame's time stamp in microseconds.
 constexpr std::uint64_t packetMicroseconds(const CAN_Packet &packet)

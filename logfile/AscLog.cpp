@@ -343,7 +343,7 @@ void AppendAscHeader(std::string &bytes, std::time_t savedAt)
 }
 
 LogStatus AppendAscFrames(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
-                          std::uint64_t timeShift)
+                          std::int64_t timeShift)
 {
     const std::size_t before = bytes.size();
     bytes.reserve(before + frames.size() * 64);
@@ -355,8 +355,8 @@ LogStatus AppendAscFrames(std::span<const CAN_Packet> frames, std::string &bytes
                 + " cannot be written to an ASC log: " + problem + '.';
             return LogStatus::PacketError;
         }
-        // Unsigned arithmetic: a shift below zero wraps, and the sum is right.
-        const std::uint64_t time = packetMicroseconds(p) + timeShift;
+        const std::int64_t shifted = static_cast<std::int64_t>(packetMicroseconds(p)) + timeShift;
+        const auto time = static_cast<std::uint64_t>(std::max<std::int64_t>(shifted, 0));
         const std::string seconds = std::to_string(time / MicrosecondsPerSecond);
         if (seconds.size() < 4)
             bytes.append(4 - seconds.size(), ' ');
@@ -387,7 +387,7 @@ LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, Lo
     // With the capture's start known, the date is the second of the first
     // frame and the times count from it; otherwise the date is the saving's
     // and the times are the frames' own.
-    std::uint64_t timeShift = 0;
+    std::int64_t timeShift = 0;
     if (start) {
         std::uint64_t first = frames.empty() ? 0 : packetMicroseconds(frames.front());
         for (const CAN_Packet &p : frames)
@@ -395,7 +395,7 @@ LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, Lo
         const std::uint64_t dateMicros =
             (*start + first) / MicrosecondsPerSecond * MicrosecondsPerSecond;
         savedAt = static_cast<std::time_t>(dateMicros / MicrosecondsPerSecond);
-        timeShift = *start - dateMicros;
+        timeShift = static_cast<std::int64_t>(*start) - static_cast<std::int64_t>(dateMicros);
     }
     bytes.clear();
     bytes.reserve(80 + frames.size() * 64);

@@ -41,9 +41,9 @@ LogStatus WriteAscLog(std::span<const CAN_Packet> frames, std::string &bytes, Lo
 
 // The pieces of an ASC log for writing one as frames come: the header dated
 // savedAt, then frames in batches, each time stamp plus timeShift microseconds
-// (on PacketError nothing of the batch is appended), and comment lines, which
-// readers pass over.
+// and at least 0 (on PacketError nothing of the batch is appended), and comment
+// lines, which readers pass over.
 void AppendAscHeader(std::string &bytes, std::time_t savedAt);
-LogStatus AppendAscFrames(std::span<const CAN_Packet> frames, std::string &bytes,
-                          LogReport &report, std::uint64_t timeShift = 0);
+LogStatus AppendAscFrames(std::span<const CAN_Packet> frames, std::string &bytes, LogReport &report,
+                          std::int64_t timeShift = 0);
 void AppendAscComment(std::string &bytes, std::string_view text);

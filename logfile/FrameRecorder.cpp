@@ -114,6 +114,8 @@ void FrameRecorder::run()
             batch.swap(m_queue);
         }
         const auto now = Clock::now();
+        if (const std::uint64_t start = m_captureStart.load())
+            m_writer.setCaptureStart(start);
         // A loss goes into the file where it was noticed, before the frames
         // that came after it.
         bool ok = writeLosses(notedLoss) && m_writer.write(batch, now);

@@ -51,6 +51,9 @@ public:
 
     // Any thread; never waits for the writer.
     void framesDelivered(std::span<const CAN_Frame> frames) override;
+    // Where the frames' time stamps count from (microseconds since the epoch):
+    // the wall-clock time at which the adapter was opened.
+    void setCaptureStart(std::uint64_t micros) { m_captureStart.store(micros); }
     // Frames lost before they reached the recorder (the library's own
     // counts), in all since the recording started.
     void setLostBefore(std::uint64_t lost);
@@ -72,5 +75,6 @@ private:
     bool m_woken = false;            // guarded by m_mutex
     Status m_status;                 // guarded by m_mutex; the writer's figures
     std::atomic<std::uint64_t> m_lostBefore{0};
+    std::atomic<std::uint64_t> m_captureStart{0}; // 0: not known
     std::thread m_thread;
 };

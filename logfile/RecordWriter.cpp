@@ -29,6 +29,11 @@ bool keepsTexts(LogFormat format)
     return format == LogFormat::Binary || format == LogFormat::Text;
 }
 
+std::uint64_t frameMicroseconds(const CAN_Frame &frame)
+{
+    return std::uint64_t{frame.timestampHigh} * MicrosecondsPerSecond + frame.timestampLow;
+}
+
 CAN_Packet toPacket(std::uint32_t number, const CAN_Frame &frame, bool withTexts)
 {
     // The data bytes as the store keeps them: those the DLC names, the rest 0.
@@ -42,18 +47,24 @@ CAN_Packet toPacket(std::uint32_t number, const CAN_Frame &frame, bool withTexts
 }
 
 // Appends the frames as lines or records of the format; on a refusal
-// nothing is appended.
-LogStatus appendFormatted(LogFormat format, std::span<const CAN_Packet> packets, std::string &out)
+// nothing is appended. With the capture's start known, candump lines get
+// absolute times and ASC lines times from the file's date.
+LogStatus appendFormatted(LogFormat format, std::span<const CAN_Packet> packets, std::string &out,
+                          CaptureStart start, std::uint64_t fileDateMicros)
 {
     LogReport report;
-    if (format == LogFormat::Asc)
-        return AppendAscFrames(packets, out, report);
+    if (format == LogFormat::Asc) {
+        const std::int64_t shift = start
+            ? static_cast<std::int64_t>(*start) - static_cast<std::int64_t>(fileDateMicros)
+            : 0;
+        return AppendAscFrames(packets, out, report, shift);
+    }
     std::string bytes;
     LogStatus status = LogStatus::Ok;
     std::size_t skip = 0;
     switch (format) {
     case LogFormat::Candump:
-        status = WriteCandumpLog(packets, bytes, report);
+        status = WriteCandumpLog(packets, bytes, report, start);
         break;
     case LogFormat::Text:
         status = WriteTextLog(packets, bytes);
@@ -128,17 +139,40 @@ bool RecordWriter::openFile(int number, TimePoint now)
     m_fileOpened = now;
     m_fileBytes = 0;
     m_fileFrames = 0;
-    if (m_settings.format == LogFormat::Asc)
-        AppendAscHeader(m_buffer, std::time(nullptr));
-    else if (m_settings.format == LogFormat::Binary)
+    // An ASC header is dated when the file's first frame is known.
+    m_ascHeaderDue = m_settings.format == LogFormat::Asc;
+    if (m_settings.format == LogFormat::Binary)
         m_buffer.append({static_cast<char>(BinaryLogMagic), 0, 0, 0, 0});
     return writeBuffer();
+}
+
+void RecordWriter::appendDueAscHeader(std::span<const CAN_Frame> frames)
+{
+    if (!m_ascHeaderDue)
+        return;
+    m_ascHeaderDue = false;
+    // Dated with the second of the earliest frame, the times count from it
+    // as log2asc writes them; without the capture's start, with the time now
+    // and the time stamps as they are.
+    std::time_t date = std::time(nullptr);
+    if (m_captureStart && !frames.empty()) {
+        std::uint64_t first = frameMicroseconds(frames.front());
+        for (const CAN_Frame &frame : frames)
+            first = std::min(first, frameMicroseconds(frame));
+        date = static_cast<std::time_t>((*m_captureStart + first) / MicrosecondsPerSecond);
+    }
+    m_fileDateMicros = static_cast<std::uint64_t>(date) * MicrosecondsPerSecond;
+    AppendAscHeader(m_buffer, date);
 }
 
 bool RecordWriter::closeFile()
 {
     if (m_fd < 0)
         return !failed();
+    // A file that got no frame is still a log, if an empty one.
+    appendDueAscHeader({});
+    if (!m_buffer.empty() && !writeBuffer())
+        return false;
     const int fd = std::exchange(m_fd, -1);
     if (::close(fd) != 0)
         return fail(m_currentPath, errno);
@@ -183,20 +217,24 @@ bool RecordWriter::write(std::span<const CAN_Frame> frames, TimePoint now)
 
 void RecordWriter::appendFrames(std::span<const CAN_Frame> frames)
 {
+    appendDueAscHeader(frames);
     const bool texts = keepsTexts(m_settings.format);
     const std::uint64_t first = m_fileFrames + m_bufferedFrames;
     m_packets.clear();
     for (const CAN_Frame &frame : frames)
         m_packets.push_back(
             toPacket(static_cast<std::uint32_t>(first + m_packets.size()), frame, texts));
-    if (appendFormatted(m_settings.format, m_packets, m_buffer) == LogStatus::Ok) {
+    if (appendFormatted(m_settings.format, m_packets, m_buffer, m_captureStart, m_fileDateMicros)
+        == LogStatus::Ok) {
         m_bufferedFrames += m_packets.size();
         return;
     }
     // One frame the format cannot hold: the others are written around it.
     for (CAN_Packet &packet : m_packets) {
         packet.number = static_cast<std::uint32_t>(m_fileFrames + m_bufferedFrames);
-        if (appendFormatted(m_settings.format, std::span(&packet, 1), m_buffer) == LogStatus::Ok)
+        if (appendFormatted(m_settings.format, std::span(&packet, 1), m_buffer, m_captureStart,
+                            m_fileDateMicros)
+            == LogStatus::Ok)
             ++m_bufferedFrames;
         else
             ++m_framesRefused;
@@ -241,6 +279,7 @@ bool RecordWriter::noteLoss(std::uint64_t newlyLost, std::uint64_t lostInAll)
         return false;
     if (m_settings.format != LogFormat::Asc || newlyLost == 0)
         return true;
+    appendDueAscHeader({});
     AppendAscComment(m_buffer,
                      std::to_string(newlyLost) + " frames lost here (" + std::to_string(lostInAll)
                          + " in all)");

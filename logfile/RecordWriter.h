@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CaptureTime.h"
 #include "logfile/LogFormat.h"
 
 #include <chrono>
@@ -48,6 +49,9 @@ public:
     // the reason in error(), when writing failed: the recording is over and
     // the files keep what was written before.
     bool write(std::span<const CAN_Frame> frames, TimePoint now);
+    // Where the frames' time stamps count from, once known: candump logs then
+    // hold absolute times, and ASC logs times from the date in their header.
+    void setCaptureStart(CaptureStart start) { m_captureStart = start; }
     // Tells the file that frames were lost on the way: a comment line in
     // formats that have comments (ASC), nothing in the others.
     bool noteLoss(std::uint64_t newlyLost, std::uint64_t lostInAll);
@@ -73,6 +77,7 @@ private:
     bool openFile(int number, TimePoint now);
     bool closeFile();
     bool needsNewFile(TimePoint now) const;
+    void appendDueAscHeader(std::span<const CAN_Frame> frames);
     void appendFrames(std::span<const CAN_Frame> frames);
     bool writeBuffer();
     bool fail(const std::string &path, int error);
@@ -88,6 +93,9 @@ private:
     std::uint64_t m_framesWritten = 0;
     std::uint64_t m_bytesWritten = 0;
     std::uint64_t m_framesRefused = 0;
+    CaptureStart m_captureStart;
+    std::uint64_t m_fileDateMicros = 0; // the date an ASC file's header gives
+    bool m_ascHeaderDue = false;
     std::string m_buffer;
     std::vector<CAN_Packet> m_packets;
     std::string m_error;

@@ -6,6 +6,7 @@
 #include "capture/CanPacket.h"
 #include "device/KernelDropCounters.h"
 #include "logfile/FrameRecorder.h"
+#include "logfile/LogFormat.h"
 #include "logfile/LogReport.h"
 #include "logfile/RecordWriter.h"
 
@@ -44,6 +45,11 @@ std::vector<CAN_Frame> sampleFrames(int count)
     return frames;
 }
 
+std::uint64_t frameMicroseconds(const CAN_Frame &frame)
+{
+    return std::uint64_t{frame.timestampHigh} * MicrosecondsPerSecond + frame.timestampLow;
+}
+
 QByteArray fileBytes(const std::string &path)
 {
     QFile file(QString::fromStdString(path));
@@ -60,8 +66,9 @@ std::vector<CAN_Packet> readBack(LogFormat format, const QByteArray &bytes,
 }
 
 // The frames as they were written: kind and direction, identifier, DLC, the
-// data bytes the frame carries, and the time.
-bool sameFrames(const std::vector<CAN_Packet> &packets, std::span<const CAN_Frame> frames)
+// data bytes the frame carries, and the time, later by shift microseconds.
+bool sameFrames(const std::vector<CAN_Packet> &packets, std::span<const CAN_Frame> frames,
+                std::uint64_t shift = 0)
 {
     if (packets.size() != frames.size())
         return false;
@@ -71,7 +78,7 @@ bool sameFrames(const std::vector<CAN_Packet> &packets, std::span<const CAN_Fram
         const int bytes = storedByteCount(f.type, f.dlc);
         if ((p.type & 0x17) != (f.type & 0x17) || p.id != f.id || p.dlc != f.dlc
             || !std::equal(f.data, f.data + bytes, p.data)
-            || p.timestamp != ((std::uint64_t{f.timestampHigh} << 32) | f.timestampLow))
+            || packetMicroseconds(p) != frameMicroseconds(f) + shift)
             return false;
     }
     return true;
@@ -96,6 +103,7 @@ class TestRecording : public QObject {
 private slots:
     void writtenInBatchesReadsBackWhole_data() { addStreamingFormats(); }
     void writtenInBatchesReadsBackWhole();
+    void framesPlacedInTimeByTheCaptureStart();
     void cutShortAtAnyFrameReadsUpToIt_data() { addStreamingFormats(); }
     void cutShortAtAnyFrameReadsUpToIt();
     void rotationNumbersFilesThatReadOnTheirOwn_data();
@@ -135,6 +143,35 @@ void TestRecording::writtenInBatchesReadsBackWhole()
     QVERIFY(sameFrames(packets, frames));
     for (std::size_t i = 0; i < packets.size(); ++i)
         QCOMPARE(packets[i].number, i);
+}
+
+void TestRecording::framesPlacedInTimeByTheCaptureStart()
+{
+    // Opened again, a recording of an adapter opened five minutes ago starts
+    // where its first frame lies in time, whatever the format keeps of it.
+    const std::uint64_t start = wallClockMicroseconds() - 300 * MicrosecondsPerSecond;
+    const auto frames = sampleFrames(50);
+    const std::uint64_t first = frameMicroseconds(frames.front());
+    QTemporaryDir dir;
+    for (const auto &[format, name] :
+         {std::pair{LogFormat::Candump, "trace.log"}, std::pair{LogFormat::Asc, "trace.asc"}}) {
+        RecordWriter writer({dir.filePath(name).toStdString(), format});
+        QVERIFY(writer.open(Clock::now()));
+        writer.setCaptureStart(start);
+        QVERIFY(writer.write(frames, Clock::now()));
+        writer.close();
+        const QByteArray bytes = fileBytes(dir.filePath(name).toStdString());
+        std::vector<CAN_Packet> packets;
+        LogReport report;
+        CaptureStart opened;
+        QCOMPARE(openLog(format, std::string_view(bytes.constData(), bytes.size()), packets, report,
+                         opened),
+                 LogStatus::Ok);
+        QVERIFY(opened);
+        QCOMPARE(*opened, start + first);
+        QCOMPARE(packets.size(), frames.size());
+        QCOMPARE(packetMicroseconds(packets.back()) + first, frameMicroseconds(frames.back()));
+    }
 }
 
 void TestRecording::cutShortAtAnyFrameReadsUpToIt()
@@ -374,13 +411,19 @@ void TestRecording::headlessRecording()
     };
     std::ostringstream out;
     std::ostringstream err;
+    const std::uint64_t before = wallClockMicroseconds();
     QCOMPARE(runHeadlessRecording(library, library, request, out, err, interruptAfterFrames),
              exitCode);
     QVERIFY2(QString::fromStdString(out.str()).startsWith(printed), out.str().c_str());
     QVERIFY2(QString::fromStdString(err.str()).startsWith(told), err.str().c_str());
     if (exitCode == 0) {
         QCOMPARE(waits, 2);
-        QVERIFY(sameFrames(readBack(LogFormat::Candump, fileBytes(request.settings.path)), frames));
+        // Absolute times: the time stamps from the wall-clock time of the start.
+        const auto packets = readBack(LogFormat::Candump, fileBytes(request.settings.path));
+        QVERIFY(!packets.empty());
+        const std::uint64_t start = packetMicroseconds(packets[0]) - frameMicroseconds(frames[0]);
+        QVERIFY(before <= start && start <= wallClockMicroseconds());
+        QVERIFY(sameFrames(packets, frames, start));
         QCOMPARE(library.count(DevOrdinal::Close), 1);
         QCOMPARE(library.frameTap(), nullptr);
     }
