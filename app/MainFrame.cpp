@@ -46,7 +46,10 @@ RecordingControl &recordingOf(const CMainFrame &frame)
 
 constexpr QSize CreationIconSize(15, 15);
 constexpr QSize LinkIconSize(17, 15);
+// The Statistics window, while open, follows the bus five times a second;
+// the bus-load pane, which tells of the last second, once a second.
 constexpr int StatisticsRefreshMs = 200;
+constexpr int BusLoadRefreshMs = 1000;
 // The bit rate an opened log is measured at, chosen in the Statistics window.
 const QString LogBitrateKey = QStringLiteral("Statistics/LogBitRate");
 constexpr std::uint32_t DefaultLogBitrate = 500'000;
@@ -140,7 +143,7 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_poller->start();
 
     m_statisticsTimer = new QTimer(this);
-    m_statisticsTimer->setInterval(StatisticsRefreshMs);
+    m_statisticsTimer->setInterval(BusLoadRefreshMs);
     connect(m_statisticsTimer, &QTimer::timeout, this, &CMainFrame::refreshStatistics);
     m_statisticsTimer->start();
 
@@ -499,8 +502,8 @@ void CMainFrame::OnStatistics()
                 });
         m_statisticsDialog->setLostCount([this] { return recordingOf(*this).lostFrames(); });
     }
-    m_statisticsDialog->refresh();
     m_statisticsDialog->show();
+    refreshStatistics();
     m_statisticsDialog->raise();
     m_statisticsDialog->activateWindow();
 }
@@ -514,8 +517,12 @@ void CMainFrame::refreshStatistics()
         m_busLoadPane->setText(load ? QStringLiteral("%1%").arg(*load, 0, 'f', 1)
                                     : QStringLiteral("?"));
     }
-    if (m_statisticsDialog && m_statisticsDialog->isVisible())
+    const bool windowShown = m_statisticsDialog && m_statisticsDialog->isVisible();
+    if (windowShown)
         m_statisticsDialog->refresh();
+    const int interval = windowShown ? StatisticsRefreshMs : BusLoadRefreshMs;
+    if (m_statisticsTimer && m_statisticsTimer->interval() != interval)
+        m_statisticsTimer->setInterval(interval);
 }
 
 void CMainFrame::OnAbout()

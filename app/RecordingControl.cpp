@@ -29,10 +29,11 @@ RecordingControl::RecordingControl(DeliveryMonitor *monitor, MessageReporter &me
     m_pane->setTextFormat(Qt::RichText);
     m_pane->setToolTip(QStringLiteral("Frames lost on the way from the bus, and the recording"));
 
+    // While nothing is recorded only the loss count shows, read once a second.
     m_timer = new QTimer(this);
-    m_timer->setInterval(RefreshMs);
+    m_timer->setInterval(LossPollMs);
     connect(m_timer, &QTimer::timeout, this,
-            [this] { refresh(++m_ticks % (LossPollMs / RefreshMs) == 0); });
+            [this] { refresh(!m_recorder || ++m_ticks % (LossPollMs / RefreshMs) == 0); });
     m_timer->start();
     refresh();
 }
@@ -129,6 +130,7 @@ std::uint64_t RecordingControl::lostFrames() const
 void RecordingControl::updateAction()
 {
     m_action->setText(m_recorder ? QStringLiteral("Stop Recording") : QStringLiteral("Record..."));
+    m_timer->setInterval(m_recorder ? RefreshMs : LossPollMs);
 }
 
 void RecordingControl::refresh(bool pollLosses)

@@ -26,8 +26,8 @@ class RecordingControl : public QObject {
     Q_OBJECT
 
 public:
-    // How often the pane follows the counters, and how often the library's
-    // loss counters are read.
+    // How often the pane follows a recording's counters, and how often the
+    // library's loss counters are read.
     static constexpr int RefreshMs = 250;
     static constexpr int LossPollMs = 1000;
 

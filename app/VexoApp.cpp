@@ -47,9 +47,9 @@ bool CVEXOApp::InitInstance(std::unique_ptr<DeviceLibrary> library, const Comman
     // Closing the main window ends the program, whatever other windows are
     // open; the main window has stopped everything it runs by then.
     m_frame->setCloseAction([] { QCoreApplication::exit(0); });
-    // Frames reach the screen in batches at its refresh rate, however full
-    // the bus.
-    m_frame->receiver()->setBatchInterval(CRxWnd::ScreenRefresh);
+    // Frames reach the screen in batches at a bounded rate, however full the
+    // bus.
+    m_frame->receiver()->setBatchInterval(CRxWnd::BatchInterval);
     // Room for most of a page of frames where the screen allows it.
     const QSize preferred(1100, 800);
     m_frame->resize(m_frame->screen() ? preferred.boundedTo(m_frame->screen()->availableSize())

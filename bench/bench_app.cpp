@@ -45,7 +45,7 @@ VEXO_BENCHMARK(ui_latency_p99)
     doc.OnNewDocument();
     SilentReporter messages;
     CMainFrame frame(doc, library, &messages);
-    frame.receiver()->setBatchInterval(CRxWnd::ScreenRefresh);
+    frame.receiver()->setBatchInterval(CRxWnd::BatchInterval);
     frame.resize(1100, 800);
     frame.show();
     QEventLoop settle;

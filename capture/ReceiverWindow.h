@@ -35,8 +35,14 @@ class CRxWnd : public QObject, public NotifyTarget {
     Q_OBJECT
 
 public:
-    // The screen's refresh period: the batch interval of the program.
-    static constexpr std::chrono::microseconds ScreenRefresh{16'667};
+    // The batch interval of the program: the interval at which the library
+    // asks for the list to be redrawn on a busy bus (frames in between carry
+    // the hint to store without redrawing), so batches come no more often
+    // than the screen is to change. Each batch that paints costs the
+    // user-interface thread two wake-ups on X11: the batch itself, and the
+    // wait for the server to have read the previous picture from shared
+    // memory before the window is painted over it.
+    static constexpr std::chrono::microseconds BatchInterval{40'000};
 
     explicit CRxWnd(QObject *parent = nullptr);
     ~CRxWnd() override;
