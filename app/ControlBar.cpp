@@ -16,9 +16,26 @@
 #include <QRegularExpressionValidator>
 #include <QTimer>
 
+#include <algorithm>
+
 namespace {
 
 constexpr int HandOverDelayMs = 100;
+constexpr int CounterWidth = 50;
+constexpr int PageFieldWidth = 40;
+constexpr int PageFieldDigits = 4;
+// Frame and margins around a field's text.
+constexpr int FieldPadding = 12;
+
+// Fields sized for a live capture (50,000 frames on 2,000 pages) grow to show
+// the larger numbers of an opened log in full, and shrink back with them.
+void fitToText(QWidget *field, const QString &text, int minimumWidth)
+{
+    const int width =
+        std::max(minimumWidth, field->fontMetrics().horizontalAdvance(text) + FieldPadding);
+    if (field->minimumWidth() != width || field->maximumWidth() != width)
+        field->setFixedWidth(width);
+}
 
 QLabel *makeCounter(QWidget *parent)
 {
@@ -29,7 +46,7 @@ QLabel *makeCounter(QWidget *parent)
     // A fixed size, in both directions, keeps a changing count from
     // re-laying out the bar: a new text then costs a repaint of the counter
     // alone.
-    counter->setFixedSize(50, counter->sizeHint().height());
+    counter->setFixedSize(CounterWidth, counter->sizeHint().height());
     return counter;
 }
 
@@ -69,16 +86,16 @@ CBarDlg::CBarDlg(CMainFrame *frame, CVEXODoc *document, CVEXOView *view, QWidget
 
     auto *page = new QGroupBox(QStringLiteral("Page"), this);
     m_pageBox = new QLineEdit(QStringLiteral("1"), page);
-    m_pageBox->setMaxLength(4);
+    m_pageBox->setMaxLength(PageFieldDigits);
     m_pageBox->setValidator(
         new QRegularExpressionValidator(QRegularExpression(QStringLiteral("[0-9]*")), m_pageBox));
-    m_pageBox->setFixedWidth(40);
+    m_pageBox->setFixedWidth(PageFieldWidth);
     m_pageBox->setAlignment(Qt::AlignRight);
     m_pageCount = new QLineEdit(QStringLiteral("/1"), page);
     m_pageCount->setReadOnly(true);
     m_pageCount->setFocusPolicy(Qt::NoFocus);
     m_pageCount->setTextMargins(0, 3, 0, 0);
-    m_pageCount->setFixedWidth(40);
+    m_pageCount->setFixedWidth(PageFieldWidth);
     m_go = new QPushButton(QStringLiteral("Go"), page);
     m_go->setDefault(true);
     m_go->setFixedWidth(32);
@@ -144,17 +161,29 @@ void CBarDlg::SetCounters(int tx, int rx)
 {
     const QString txText = QString::number(tx);
     const QString rxText = QString::number(rx);
-    if (m_txCounter->text() != txText)
+    if (m_txCounter->text() != txText) {
+        fitToText(m_txCounter, txText, CounterWidth);
         m_txCounter->setText(txText);
-    if (m_rxCounter->text() != rxText)
+    }
+    if (m_rxCounter->text() != rxText) {
+        fitToText(m_rxCounter, rxText, CounterWidth);
         m_rxCounter->setText(rxText);
+    }
 }
 
 void CBarDlg::SetPageCountText(const std::string &text)
 {
     const QString value = QString::fromStdString(text);
-    if (m_pageCount->text() != value)
-        m_pageCount->setText(value);
+    if (m_pageCount->text() == value)
+        return;
+    fitToText(m_pageCount, value, PageFieldWidth);
+    m_pageCount->setText(value);
+    // As many digits as the last page has can be typed.
+    const int digits = std::max<int>(PageFieldDigits, static_cast<int>(value.size()) - 1);
+    if (m_pageBox->maxLength() != digits) {
+        m_pageBox->setMaxLength(digits);
+        fitToText(m_pageBox, QString(digits, QLatin1Char('0')), PageFieldWidth);
+    }
 }
 
 void CBarDlg::SetPageFieldText(const std::string &text)
@@ -163,6 +192,8 @@ void CBarDlg::SetPageFieldText(const std::string &text)
     if (m_pageBox->hasFocus() && m_pageBox->isModified())
         return;
     const QString value = QString::fromStdString(text);
+    if (value.size() > m_pageBox->maxLength())
+        m_pageBox->setMaxLength(static_cast<int>(value.size()));
     if (m_pageBox->text() != value)
         m_pageBox->setText(value);
 }

@@ -18,6 +18,7 @@
 #include <QDialog>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QPointer>
@@ -29,6 +30,7 @@
 #include <QTimer>
 
 #include <chrono>
+#include <tuple>
 
 namespace {
 
@@ -118,6 +120,7 @@ private Q_SLOTS:
     void disconnectWithExerciser();
     void closeWithExerciser();
     void fileMenu();
+    void fieldsShowTheNumbersOfALargeLog();
     void nothingAfterClose();
     void arrivalWhileNoDeviceBoxIsOpen();
     void arrivalWhileInUseBoxIsOpen();
@@ -580,6 +583,42 @@ void TestMainFrame::closeWithExerciser()
     const O E = O::EnablePeriodic;
     QCOMPARE(h.library.ordinals(), (std::vector<O>{O::Release, E, E, E, E, O::Close, E, E, E, E}));
     QVERIFY(h.frame->exerciser() == nullptr);
+}
+
+void TestMainFrame::fieldsShowTheNumbersOfALargeLog()
+{
+    // An opened log holds millions of frames on hundreds of thousands of
+    // pages: the counters and page fields show their numbers whole, and the
+    // page of the last frame can be typed; with a capture's numbers they have
+    // their usual widths again.
+    Harness h;
+    CBarDlg *bar = h.bar();
+    const auto field = [bar](const QString &text) -> QWidget * {
+        for (auto *label : bar->findChildren<QLabel *>())
+            if (label->text() == text)
+                return label;
+        for (auto *edit : bar->findChildren<QLineEdit *>())
+            if (edit->text() == text)
+                return edit;
+        return nullptr;
+    };
+    for (const auto &[frames, pages, width] :
+         {std::tuple{5787360, 231495, 0}, std::tuple{50000, 2000, 50}}) {
+        const QString count = QString::number(frames);
+        const QString page = QString::number(pages);
+        bar->SetCounters(frames, frames);
+        bar->SetPageCountText("/" + page.toStdString());
+        bar->SetPageFieldText(page.toStdString());
+        QCOMPARE(bar->pageBox()->text(), page);
+        for (const QString &text : {count, "/" + page, page}) {
+            QWidget *shown = field(text);
+            QVERIFY2(shown, qPrintable(text));
+            QVERIFY2(shown->width() >= shown->fontMetrics().horizontalAdvance(text) + 8,
+                     qPrintable(text));
+        }
+        if (width > 0)
+            QCOMPARE(field(count)->width(), width);
+    }
 }
 
 void TestMainFrame::fileMenu()
