@@ -1,5 +1,6 @@
 #pragma once
 
+#include "capture/CanFrame.h"
 #include "capture/CanPacket.h"
 
 #include <chrono>
@@ -28,6 +29,12 @@ inline std::uint64_t wallClockMicroseconds()
 constexpr std::uint64_t packetMicroseconds(const CAN_Packet &packet)
 {
     return (packet.timestamp >> 32) * MicrosecondsPerSecond + (packet.timestamp & 0xFFFFFFFF);
+}
+
+// A delivered frame's time stamp in microseconds.
+constexpr std::uint64_t frameMicroseconds(const CAN_Frame &frame)
+{
+    return std::uint64_t{frame.timestampHigh} * MicrosecondsPerSecond + frame.timestampLow;
 }
 
 // The frame with its time stamp set to micros (seconds beyond 32 bits are

@@ -2,6 +2,7 @@
 
 #include "capture/CanFrame.h"
 #include "capture/CanPacket.h"
+#include "capture/CaptureTime.h"
 
 void SignalMonitor::setDatabase(std::shared_ptr<const DbcDatabase> database)
 {
@@ -38,7 +39,7 @@ void SignalMonitor::clear()
 void SignalMonitor::addFrame(const CAN_Frame &frame)
 {
     addFrame(frame.type, frame.id, frame.dlc, frame.data,
-             static_cast<std::int64_t>(frame.timestampHigh) * 1'000'000 + frame.timestampLow);
+             static_cast<std::int64_t>(frameMicroseconds(frame)));
 }
 
 void SignalMonitor::addFrame(std::uint8_t type, std::uint32_t id, std::uint8_t dlc,

@@ -29,11 +29,6 @@ bool keepsTexts(LogFormat format)
     return format == LogFormat::Binary || format == LogFormat::Text;
 }
 
-std::uint64_t frameMicroseconds(const CAN_Frame &frame)
-{
-    return std::uint64_t{frame.timestampHigh} * MicrosecondsPerSecond + frame.timestampLow;
-}
-
 CAN_Packet toPacket(std::uint32_t number, const CAN_Frame &frame, bool withTexts)
 {
     // The data bytes as the store keeps them: those the DLC names, the rest 0.

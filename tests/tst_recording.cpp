@@ -4,6 +4,7 @@
 
 #include "app/HeadlessRecording.h"
 #include "capture/CanPacket.h"
+#include "capture/CaptureTime.h"
 #include "device/KernelDropCounters.h"
 #include "logfile/FrameRecorder.h"
 #include "logfile/LogFormat.h"
@@ -43,11 +44,6 @@ std::vector<CAN_Frame> sampleFrames(int count)
                                    100 + i / 7, (i * 131071) % 1'000'000));
     }
     return frames;
-}
-
-std::uint64_t frameMicroseconds(const CAN_Frame &frame)
-{
-    return std::uint64_t{frame.timestampHigh} * MicrosecondsPerSecond + frame.timestampLow;
 }
 
 QByteArray fileBytes(const std::string &path)
