@@ -5,10 +5,17 @@
 
 #include <QMetaObject>
 
-LinkStatusPoller::LinkStatusPoller(const std::atomic<std::uint8_t> &status, QObject *receiver,
+LinkStatusPoller::Post LinkStatusPoller::postTo(QObject *receiver)
+{
+    return [receiver](std::function<void()> call) {
+        QMetaObject::invokeMethod(receiver, std::move(call), Qt::QueuedConnection);
+    };
+}
+
+LinkStatusPoller::LinkStatusPoller(const std::atomic<std::uint8_t> &status, Post post,
                                    Handler handler, std::chrono::milliseconds period, Clock *clock)
     : m_status(status)
-    , m_receiver(receiver)
+    , m_post(std::move(post))
     , m_period(period)
     , m_clock(clock ? *clock : SteadyClock::instance())
 {
@@ -62,20 +69,17 @@ void LinkStatusPoller::run(std::chrono::steady_clock::time_point firstDue)
         if (watch.needsHandOver(value)) {
             const std::uint64_t ticket = ++handedOver;
             lock.unlock();
-            QMetaObject::invokeMethod(
-                m_receiver,
-                [shared, value, ticket] {
-                    {
-                        std::lock_guard guard(shared->mutex);
-                        if (!shared->run)
-                            return;
-                    }
-                    shared->handler(value);
+            m_post([shared, value, ticket] {
+                {
                     std::lock_guard guard(shared->mutex);
-                    shared->served = ticket;
-                    shared->wake.notify_all();
-                },
-                Qt::QueuedConnection);
+                    if (!shared->run)
+                        return;
+                }
+                shared->handler(value);
+                std::lock_guard guard(shared->mutex);
+                shared->served = ticket;
+                shared->wake.notify_all();
+            });
             ++m_handOvers;
             lock.lock();
             shared->wake.wait(lock, [&] { return !shared->run || shared->served >= ticket; });

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QObject>
+class QObject;
 
 #include <atomic>
 #include <chrono>
@@ -19,9 +19,14 @@ class Clock;
 class LinkStatusPoller {
 public:
     using Handler = std::function<void(std::uint8_t)>;
+    // Queues a call to the receiver's thread.
+    using Post = std::function<void(std::function<void()>)>;
+
+    // Posts as a queued call to the receiver object.
+    static Post postTo(QObject *receiver);
 
     // clock: the time the poller sleeps on; null for the system's.
-    LinkStatusPoller(const std::atomic<std::uint8_t> &status, QObject *receiver, Handler handler,
+    LinkStatusPoller(const std::atomic<std::uint8_t> &status, Post post, Handler handler,
                      std::chrono::milliseconds period = std::chrono::milliseconds(100),
                      Clock *clock = nullptr);
     ~LinkStatusPoller();
@@ -53,7 +58,7 @@ private:
     void run(std::chrono::steady_clock::time_point firstDue);
 
     const std::atomic<std::uint8_t> &m_status;
-    QObject *m_receiver = nullptr;
+    Post m_post;
     std::chrono::milliseconds m_period;
     Clock &m_clock;
     std::shared_ptr<Shared> m_shared = std::make_shared<Shared>();

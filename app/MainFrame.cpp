@@ -138,8 +138,14 @@ CMainFrame::CMainFrame(CVEXODoc &document, DeviceLibrary &library, MessageReport
     m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(0), CreationIconSize));
     m_panes[LinkPane]->setToolTip(QStringLiteral("Error Detection"));
 
-    m_poller = std::make_unique<LinkStatusPoller>(m_linkStatus, this,
-                                                  [this](std::uint8_t v) { OnLinkStatus(v); });
+    // The poller's hand-overs ride with the receiver's batches, so that a busy
+    // bus does not wake the user-interface thread for them as well.
+    m_poller = std::make_unique<LinkStatusPoller>(
+        m_linkStatus,
+        [receiver = m_receiver.get()](std::function<void()> call) {
+            receiver->postCall(std::move(call));
+        },
+        [this](std::uint8_t v) { OnLinkStatus(v); });
     m_poller->start();
 
     m_statisticsTimer = new QTimer(this);
@@ -322,7 +328,14 @@ void CMainFrame::UpdateLinkControls()
 void CMainFrame::OnLinkStatus(std::uint8_t value)
 {
     m_shownLinkValue = value;
-    m_panes[LinkPane]->setPixmap(linkStatusPixmap(linkIconFor(value), LinkIconSize));
+    // A new pixmap makes the status bar lay out and repaint all its panes, so
+    // the icon is only replaced when it looks different: on a busy bus the
+    // arrows stay the same poll after poll.
+    const LinkIconLook look = linkIconFor(value);
+    if (m_shownLinkLook != look) {
+        m_shownLinkLook = look;
+        m_panes[LinkPane]->setPixmap(linkStatusPixmap(look, LinkIconSize));
+    }
     SetLinkFlag(LinkStatus::ReceiveActivity | LinkStatus::TransmitActivity, false);
 }
 

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class BusStatistics;
@@ -149,6 +150,7 @@ private:
     QTimer *m_statisticsTimer = nullptr;
     std::atomic<std::uint8_t> m_linkStatus{0};
     std::uint8_t m_shownLinkValue = 0;
+    std::optional<LinkIconLook> m_shownLinkLook;
     std::unique_ptr<LinkStatusPoller> m_poller;
     std::string m_serialName;
 

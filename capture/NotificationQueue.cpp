@@ -9,6 +9,17 @@ WakeRequest NotificationQueue::push(const Notification &notification)
 {
     std::lock_guard guard(m_mutex);
     m_pending.push_back(notification);
+    return wakeForBatch();
+}
+
+WakeRequest NotificationQueue::requestBatch()
+{
+    std::lock_guard guard(m_mutex);
+    return wakeForBatch();
+}
+
+WakeRequest NotificationQueue::wakeForBatch()
+{
     if (m_wakePending)
         return {};
     m_wakePending = true;

@@ -54,6 +54,11 @@ public:
     // Any thread: queues a notification and tells whether and when the
     // consumer has to be woken.
     WakeRequest push(const Notification &notification);
+    // Any thread: asks, by the same rule, for a batch for something the
+    // consumer keeps beside the notifications, such as a call to make at the
+    // start of its next batch. On a busy bus it rides with the batch that is
+    // due anyway.
+    WakeRequest requestBatch();
 
     // Consumer thread: the notifications pending now join what is left of the
     // current batch. A wake-up that finds them taken already is harmless.
@@ -70,6 +75,8 @@ public:
     std::size_t pendingCount() const;
 
 private:
+    // With m_mutex held: when the consumer is to be woken for a batch.
+    WakeRequest wakeForBatch();
     // With m_mutex held: the pending notifications are being taken at now.
     void markTaken(Clock::time_point now);
 

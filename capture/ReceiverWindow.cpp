@@ -107,6 +107,26 @@ void CRxWnd::postNotice(const std::string &text)
     QCoreApplication::postEvent(this, new QEvent(NoticeEvent));
 }
 
+void CRxWnd::postCall(std::function<void()> call)
+{
+    {
+        std::lock_guard guard(m_callMutex);
+        m_calls.push_back(std::move(call));
+    }
+    requestWake(m_queue.requestBatch());
+}
+
+void CRxWnd::makeCalls()
+{
+    std::vector<std::function<void()>> calls;
+    {
+        std::lock_guard guard(m_callMutex);
+        calls.swap(m_calls);
+    }
+    for (const auto &call : calls)
+        call();
+}
+
 void CRxWnd::discardPending()
 {
     m_queue.discard();
@@ -135,6 +155,7 @@ bool CRxWnd::event(QEvent *event)
 void CRxWnd::handlePending()
 {
     m_queue.takePending();
+    makeCalls();
     if (m_document)
         m_document->beginBatch();
     if (m_view)

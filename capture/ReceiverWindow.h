@@ -7,6 +7,7 @@
 #include <QObject>
 
 #include <condition_variable>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -64,6 +65,10 @@ public:
     void postErrorStatus(const CAN_ErrorStatus &status) override;
     // Shown to the user as a warning, on the user-interface thread.
     void postNotice(const std::string &text) override;
+    // Any thread: makes the call on the user-interface thread at the start of
+    // the next batch, before its notifications are handled; on a busy bus it
+    // costs that thread no wake-up of its own. Calls survive discardPending.
+    void postCall(std::function<void()> call);
 
     bool limitMessageShown() const { return m_limitMessageShown; }
 
@@ -82,6 +87,7 @@ protected:
 
 private:
     void handlePending();
+    void makeCalls();
     void OnFrameNotify(const CAN_Frame &frame, int hint);
     void OnFrameNotifyUntimed(const CAN_Frame &frame, int hint);
     void OnErrorStatusNotify(const CAN_ErrorStatus &status);
@@ -115,4 +121,7 @@ private:
 
     std::mutex m_noticeMutex;
     std::vector<std::string> m_notices;
+
+    std::mutex m_callMutex;
+    std::vector<std::function<void()>> m_calls; // guarded by m_callMutex
 };

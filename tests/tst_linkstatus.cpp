@@ -82,7 +82,8 @@ void TestLinkStatus::arrowSettlesAfterRenewedActivity()
     Frame frame;
     frame.status = 8;
     LinkStatusPoller poller(
-        frame.status, &frame.receiver, [&](std::uint8_t v) { frame.handle(v); }, 100ms, &clock);
+        frame.status, LinkStatusPoller::postTo(&frame.receiver),
+        [&](std::uint8_t v) { frame.handle(v); }, 100ms, &clock);
     poller.start();
     auto poll = [&] {
         const auto before = poller.pollCount();
@@ -111,7 +112,8 @@ void TestLinkStatus::stopServesNothingElse()
     frame.status = 8;
     int otherCalls = 0;
     LinkStatusPoller poller(
-        frame.status, &frame.receiver, [&](std::uint8_t v) { frame.handle(v); }, 100ms, &clock);
+        frame.status, LinkStatusPoller::postTo(&frame.receiver),
+        [&](std::uint8_t v) { frame.handle(v); }, 100ms, &clock);
     poller.start();
     QMetaObject::invokeMethod(
         &frame.receiver, [&] { ++otherCalls; }, Qt::QueuedConnection);

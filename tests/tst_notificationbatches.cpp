@@ -38,7 +38,22 @@ struct Simulation {
         notification.message = WM_FRAME_NOTIFY;
         notification.frame = frameOf(n % 7 == 0 ? 0x14 : 0x04, n, 1);
         pushedAt.push_back(clock.now());
-        const WakeRequest wake = queue.push(notification);
+        schedule(queue.push(notification));
+    }
+
+    // Asks for a batch for a call, as the link-status poller's hand-over does.
+    void requestBatch()
+    {
+        callsAt.push_back(clock.now());
+        schedule(queue.requestBatch());
+    }
+
+    // Every wake-up asked for is one for the consumer's thread, even one that
+    // comes before another already on its way.
+    void schedule(const WakeRequest &wake)
+    {
+        if (wake.kind != WakeRequest::None)
+            ++wakeRequests;
         if (wake.kind == WakeRequest::Now)
             wakeAt = clock.now();
         else if (wake.kind == WakeRequest::Later)
@@ -61,6 +76,9 @@ struct Simulation {
     {
         ++wakes;
         queue.takePending();
+        for (const Clock::time_point at : callsAt)
+            maxCallLatency = std::max(maxCallLatency, clock.now() - at);
+        callsAt.clear();
         doc.beginBatch();
         Notification n;
         while (queue.next(n)) {
@@ -81,7 +99,10 @@ struct Simulation {
     std::optional<Clock::time_point> wakeAt;
     std::vector<Clock::time_point> pushedAt;
     int wakes = 0;
+    int wakeRequests = 0;
     Clock::duration maxLatency{0};
+    std::vector<Clock::time_point> callsAt;
+    Clock::duration maxCallLatency{0};
     CVEXODoc doc;
     RecordingControlBar bar;
     RecordingMainFrame mainFrame;
@@ -96,6 +117,7 @@ private Q_SLOTS:
     void wakeUpsStayBounded_data();
     void wakeUpsStayBounded();
     void quietSpellShowsAtOnce();
+    void callsRideWithTheBatches();
 };
 
 void TestNotificationBatches::wakeUpsStayBounded_data()
@@ -156,6 +178,29 @@ void TestNotificationBatches::quietSpellShowsAtOnce()
     s.runUntil(s.clock.now());
     QCOMPARE(s.wakes, wakes + 1);
     QCOMPARE(s.doc.frameCount(), 102U);
+}
+
+void TestNotificationBatches::callsRideWithTheBatches()
+{
+    // A saturated bus for a second and a call every 100 ms: the calls cost no
+    // wake-up of their own, and none waits longer than an interval.
+    Simulation s;
+    const auto start = s.clock.now();
+    for (int n = 0; n < 10000; ++n) {
+        s.runUntil(start + n * 100us);
+        if (n % 1000 == 500)
+            s.requestBatch();
+        s.push(static_cast<std::uint32_t>(n));
+    }
+    s.runUntil(s.clock.now() + Interval);
+    QVERIFY2(s.wakeRequests <= 61, QByteArray::number(s.wakeRequests));
+    QVERIFY(s.callsAt.empty());
+    QVERIFY(s.maxCallLatency <= Interval);
+
+    // On a quiet bus a call is made at once.
+    s.runUntil(s.clock.now() + 200ms);
+    s.requestBatch();
+    QVERIFY(s.wakeAt && *s.wakeAt == s.clock.now());
 }
 
 QTEST_GUILESS_MAIN(TestNotificationBatches)

@@ -4,8 +4,8 @@
 #include "capture/WindowMessages.h"
 
 #include "FrameBuilders.h"
-#include "RecordingDeviceLibrary.h"
 #include "MessageTexts.h"
+#include "RecordingDeviceLibrary.h"
 #include "StoreDoubles.h"
 
 #include <QCoreApplication>
@@ -125,6 +125,7 @@ private Q_SLOTS:
     void discardDropsWhatIsPending_data();
     void discardDropsWhatIsPending();
     void batchTooSoonIsWokenLater();
+    void callsComeFirstAndOutliveDiscard();
 };
 
 void TestReceiver::framesReachTheStore()
@@ -339,6 +340,29 @@ void TestReceiver::batchTooSoonIsWokenLater()
     h.deliver();
     QTRY_COMPARE(h.doc.frameCount(), 3U);
     QCOMPARE(h.doc.displayEntry(2).id, 3U);
+}
+
+void TestReceiver::callsComeFirstAndOutliveDiscard()
+{
+    // A call made with a batch runs before the batch's frames, even those
+    // that arrived before it, and a discard at connect or disconnect keeps it.
+    Harness h;
+    std::vector<std::uint32_t> seen;
+    SequenceView view;
+    view.onFrame = [&](const CAN_Frame &f) { seen.push_back(f.id); };
+    h.receiver.setView(&view);
+    h.library.queueFrame(frameWithId(1));
+    h.library.queueFrame(frameWithId(2));
+    h.library.deliverQueued();
+    h.receiver.postCall([&] { seen.push_back(0); });
+    QCoreApplication::sendPostedEvents(&h.receiver);
+    QCOMPARE(seen, (std::vector<std::uint32_t>{0, 1, 2}));
+
+    seen.clear();
+    h.receiver.postCall([&] { seen.push_back(0); });
+    h.receiver.discardPending();
+    QCoreApplication::sendPostedEvents(&h.receiver);
+    QCOMPARE(seen, std::vector<std::uint32_t>{0});
 }
 
 QTEST_GUILESS_MAIN(TestReceiver)
