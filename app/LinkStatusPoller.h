@@ -1,7 +1,5 @@
 #pragma once
 
-class QObject;
-
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -12,6 +10,7 @@ class QObject;
 #include <thread>
 
 class Clock;
+class QObject;
 
 // Watches a link status byte from a thread of its own and hands the readings
 // that matter (LinkStatusWatch), synchronously, to a handler on the
