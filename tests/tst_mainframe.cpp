@@ -1,5 +1,6 @@
 #include "app/ControlBar.h"
 #include "app/MainFrame.h"
+#include "capture/CaptureTime.h"
 #include "capture/FrameStore.h"
 #include "capture/ReceiverWindow.h"
 #include "capture/WindowMessages.h"
@@ -29,7 +30,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <chrono>
 #include <tuple>
 
 namespace {
@@ -209,17 +209,12 @@ void TestMainFrame::connecting()
 
     CConnectDlg *dialog = h.openConnectDialog();
     h.library.clearCalls();
-    const auto wallClock = [] {
-        return static_cast<std::uint64_t>(std::chrono::duration_cast<std::chrono::microseconds>(
-                                              std::chrono::system_clock::now().time_since_epoch())
-                                              .count());
-    };
-    const std::uint64_t before = wallClock();
+    const std::uint64_t before = wallClockMicroseconds();
     if (adapters > 0) {
         dialog->deviceList()->setCurrentIndex(1);
         h.pressOk(dialog);
     }
-    const std::uint64_t after = wallClock();
+    const std::uint64_t after = wallClockMicroseconds();
 
     QCOMPARE(h.frame->IsConnected(), connected);
     QCOMPARE(dialog->isVisible(), dialogVisible);
