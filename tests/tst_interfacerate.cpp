@@ -12,59 +12,48 @@
 
 namespace {
 
-// What the interface holds, shared by the test and the port.
-struct Interface {
+// One such interface, shared by the test and the port: its rate, how it
+// answers a change, and every rate it was asked for.
+class OwnRateInterface : public AdapterProvider {
+public:
+    static constexpr const char *Id = "SCX0_____";
     std::uint32_t rate = 250000;
     BusPort::RateChange answer = BusPort::RateChange::Changed;
     std::vector<std::uint32_t> changes;
-};
 
-class OwnRatePort : public BusPort {
-public:
-    explicit OwnRatePort(Interface &interface) : m_interface(interface) { }
-    void transmit(const CAN_Frame &, BusTime) override { }
-    BusTime nextEventTime() const override { return BusTimeNever; }
-    void advanceTo(BusTime, BusObserver &) override { }
-    CAN_ErrorStatus errorStatus() const override { return {}; }
-    std::optional<std::uint32_t> busBitrate() const override { return m_interface.rate; }
-    bool ownsBitrate() const override { return true; }
-    RateChange changeBitrate(std::uint32_t bitsPerSecond) override
-    {
-        m_interface.changes.push_back(bitsPerSecond);
-        if (m_interface.answer == RateChange::Changed)
-            m_interface.rate = bitsPerSecond;
-        return m_interface.answer;
-    }
-    std::string bitrateCommand(std::uint32_t bitsPerSecond) const override
-    {
-        return "set x0 bitrate " + std::to_string(bitsPerSecond);
-    }
-
-private:
-    Interface &m_interface;
-};
-
-class OwnRateInterfaces : public AdapterProvider {
-public:
-    static constexpr const char *Id = "SCX0_____";
-    explicit OwnRateInterfaces(Interface &interface) : m_interface(interface) { }
     std::vector<AdapterDescription> adapters() override
     {
-        AdapterDescription description;
-        description.productName = "socketcan x0";
-        description.instanceId = Id;
-        description.defaults.serial = "0";
-        return {description};
+        return {{"socketcan x0", Id, {"0", {}}}};
     }
     std::unique_ptr<BusPort> open(const AdapterDescription &, const AdapterSettings &,
                                   DevStatus &status) override
     {
         status = DevSuccess;
-        return std::make_unique<OwnRatePort>(m_interface);
+        return std::make_unique<Port>(*this);
     }
 
 private:
-    Interface &m_interface;
+    struct Port : BusPort {
+        explicit Port(OwnRateInterface &interface) : interface(interface) { }
+        void transmit(const CAN_Frame &, BusTime) override { }
+        BusTime nextEventTime() const override { return BusTimeNever; }
+        void advanceTo(BusTime, BusObserver &) override { }
+        CAN_ErrorStatus errorStatus() const override { return {}; }
+        std::optional<std::uint32_t> busBitrate() const override { return interface.rate; }
+        bool ownsBitrate() const override { return true; }
+        RateChange changeBitrate(std::uint32_t bitsPerSecond) override
+        {
+            interface.changes.push_back(bitsPerSecond);
+            if (interface.answer == RateChange::Changed)
+                interface.rate = bitsPerSecond;
+            return interface.answer;
+        }
+        std::string bitrateCommand(std::uint32_t bitsPerSecond) const override
+        {
+            return "set x0 bitrate " + std::to_string(bitsPerSecond);
+        }
+        OwnRateInterface &interface;
+    };
 };
 
 std::int32_t configuredKbps(DeviceLibrary &library)
@@ -115,14 +104,15 @@ private slots:
         QFETCH(QString, failureText);
 
         QTemporaryDir data;
-        Interface interface;
+        auto provider = std::make_unique<OwnRateInterface>();
+        OwnRateInterface &interface = *provider;
         interface.answer = answer;
-        VexoDeviceLibrary::Options options;
-        options.dataDirectory = data.path().toStdString();
         std::vector<std::unique_ptr<AdapterProvider>> providers;
-        providers.push_back(std::make_unique<OwnRateInterfaces>(interface));
-        VexoDeviceLibrary library(options, std::move(providers));
-        QCOMPARE(int(library.DevOpen(indexOf(library, OwnRateInterfaces::Id))), 0);
+        providers.push_back(std::move(provider));
+        VexoDeviceLibrary library({.dataDirectory = data.path().toStdString()},
+                                  std::move(providers));
+        const auto open = [&] { return library.DevOpen(indexOf(library, OwnRateInterface::Id)); };
+        QCOMPARE(int(open()), 0);
         QCOMPARE(configuredKbps(library), 250);
 
         CAN_Timing timing;
@@ -133,14 +123,14 @@ private slots:
             status);
         QCOMPARE(int(interface.changes.size()), changes);
         QCOMPARE(configuredKbps(library), rateAfter);
-        QCOMPARE(QString::fromStdString(library.lastFailureText()).contains(failureText), true);
+        QVERIFY(QString::fromStdString(library.lastFailureText()).contains(failureText));
         QCOMPARE(library.lastFailureText().empty(), failureText.isEmpty());
 
         // The rate is the interface's alone: nothing of it is stored, not even
         // after reopening.
         library.DevClose();
         interface.rate = 125000;
-        QCOMPARE(int(library.DevOpen(indexOf(library, OwnRateInterfaces::Id))), 0);
+        QCOMPARE(int(open()), 0);
         QCOMPARE(configuredKbps(library), 125);
     }
 };

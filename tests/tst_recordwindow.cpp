@@ -7,14 +7,13 @@
 #include "capture/CanPacket.h"
 
 #include "FrameBuilders.h"
+#include "LogPackets.h"
 #include "MainWindowHarness.h"
 #include "MessageTexts.h"
+#include "UserInput.h"
 
 #include <QAction>
-#include <QComboBox>
-#include <QFile>
 #include <QLabel>
-#include <QLineEdit>
 #include <QSpinBox>
 #include <QTest>
 
@@ -40,17 +39,6 @@ struct Harness : RecordingLibraryWindow {
         return *frame->findChild<RecordingControl *>(QString(), Qt::FindDirectChildrenOnly);
     }
 };
-
-std::vector<CAN_Packet> readCandump(const QString &path)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = file.readAll();
-    std::vector<CAN_Packet> packets;
-    readLog(LogFormat::Candump, std::string_view(bytes.constData(), bytes.size()), packets);
-    return packets;
-}
 
 } // namespace
 
@@ -89,7 +77,7 @@ void TestRecordWindow::recordsPastTheCaptureLimitAndThroughClear()
     h.frame->Disconnect();
     QCOMPARE(h.recording().action()->text(), QStringLiteral("Record..."));
     QCOMPARE(h.library.frameTap(), nullptr);
-    const auto packets = readCandump(path);
+    const auto packets = readLogFile(LogFormat::Candump, path);
     QCOMPARE(packets.size(), std::size_t(CVEXODoc::CaptureLimit + 15));
     for (std::uint32_t i = 0; i < packets.size(); ++i)
         QCOMPARE(packets[i].data[0], std::uint8_t(i));
@@ -135,12 +123,9 @@ void TestRecordWindow::dialogFormatFollowsTheFileName()
     QFETCH(QString, path);
     QFETCH(int, format);
     RecordDialog dialog;
-    dialog.pathEdit()->clear();
-    QTest::keyClicks(dialog.pathEdit(), typed);
-    if (chosenFormat >= 0) {
-        dialog.formatBox()->setCurrentIndex(chosenFormat);
-        emit dialog.formatBox()->activated(chosenFormat);
-    }
+    retype(dialog.pathEdit(), typed);
+    if (chosenFormat >= 0)
+        choose(dialog.formatBox(), chosenFormat);
     dialog.megabytesBox()->setValue(5);
     dialog.minutesBox()->setValue(2);
     const RecordSettings settings = dialog.settings();

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "capture/CanPacket.h"
+#include "logfile/LogFormat.h"
 
 #include <QByteArray>
+#include <QFile>
 #include <QString>
 
 #include <algorithm>
@@ -47,6 +49,19 @@ inline std::vector<CAN_Packet> randomCapture(std::uint32_t count, std::uint32_t 
                             formatDataText(data, stored), formatTimeText(microseconds, seconds));
     }
     return frames;
+}
+
+// The frames of the log file at path; none when it cannot be opened or read.
+inline std::vector<CAN_Packet> readLogFile(LogFormat format, const QString &path,
+                                           LogReport *report = nullptr)
+{
+    std::vector<CAN_Packet> packets;
+    QFile file(path);
+    if (file.open(QIODevice::ReadOnly)) {
+        const QByteArray bytes = file.readAll();
+        readLog(format, std::string_view(bytes.constData(), bytes.size()), packets, report);
+    }
+    return packets;
 }
 
 // The first field in which two captures differ, or empty when they are equal.
