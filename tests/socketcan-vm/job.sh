@@ -40,7 +40,7 @@ fi
 export QTEST_FUNCTION_TIMEOUT=300000 QTEST_DISABLE_STACK_DUMP=1
 mkdir -p -m 0777 /tmp/user
 setpriv --reuid=65534 --regid=65534 --clear-groups env HOME=/tmp/user TMPDIR=/tmp/user \
-  "$tests" setupRefusesRateWithoutRight
+  "$tests" "setupShowsAndChangesTheRate:250 to 500"
 unprivileged=$?
 "$tests"
 privileged=$?
