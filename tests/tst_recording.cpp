@@ -93,7 +93,6 @@ private slots:
     void rotationNumbersFilesThatReadOnTheirOwn();
     void fileNames_data();
     void fileNames();
-    void failuresNameTheFileAndTheReason();
     void fullQueueCountsLossesAndNotesThemInTheFile();
     void kernelDropCounters_data();
     void kernelDropCounters();
@@ -251,27 +250,6 @@ void TestRecording::fileNames()
     QFETCH(int, number);
     QFETCH(QString, expected);
     QCOMPARE(QString::fromStdString(recordFilePath(path.toStdString(), rotates, number)), expected);
-}
-
-void TestRecording::failuresNameTheFileAndTheReason()
-{
-    RecordWriter missing({"/nonexistent-folder/trace.log", LogFormat::Candump});
-    QVERIFY(!missing.open(Clock::now()));
-    QCOMPARE(QString::fromStdString(missing.error()),
-             QStringLiteral("/nonexistent-folder/trace.log: No such file or directory"));
-
-    // A full disk: the recording ends, and says so; nothing more is taken.
-    FrameRecorder recorder({"/dev/full", LogFormat::Candump});
-    std::string error;
-    QVERIFY(recorder.start(error));
-    const auto frames = sampleFrames(10);
-    recorder.framesDelivered(frames);
-    recorder.stop();
-    const auto status = recorder.status();
-    QCOMPARE(QString::fromStdString(status.failure),
-             QStringLiteral("/dev/full: No space left on device"));
-    QVERIFY(!status.running);
-    QCOMPARE(status.framesWritten, 0U);
 }
 
 void TestRecording::fullQueueCountsLossesAndNotesThemInTheFile()
